@@ -1,0 +1,150 @@
+// The command-line front end: the arguments are one drop of files, and each
+// notice is printed as "caption: text" in UTF-8.
+#include <iconv.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/drop.h"
+#include "platform/posix_platform.h"
+
+#ifndef TARNVELL_VERSION
+#define TARNVELL_VERSION "unknown"
+#endif
+
+namespace {
+
+using tarnvell::Notice;
+
+enum ExitCode { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
+
+const char kUsage[] =
+    "Usage: tarnvell [OPTION]... FILE...\n"
+    "Split a font container or join its two members, as one drop of FILEs.\n"
+    "\n"
+    "  tarnvell NAME.fnt           write NAME.pcx and NAME.txt beside it\n"
+    "  tarnvell IMAGE.pcx TEXT.txt join them into a .fnt named after the\n"
+    "                              second file, in the second file's folder\n"
+    "                              (the two may come in either order)\n"
+    "\n"
+    "Existing output files are replaced once the new ones are complete.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this help and exit\n"
+    "  -V, --version  show the version and exit\n"
+    "  --             end of options; every later argument is a FILE\n"
+    "\n"
+    "Exit status: 0 when the split or join completed, 1 when the files were\n"
+    "refused or the work failed, 2 for a usage error.\n";
+
+// Converts a CP932 notice to UTF-8; the raw bytes if conversion is missing.
+std::string Utf8FromCp932(const char* text) {
+  std::string out;
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return text;
+  size_t inLeft = std::strlen(text);
+  char* in = const_cast<char*>(text);
+  char buffer[512];
+  while (inLeft > 0) {
+    char* at = buffer;
+    size_t outLeft = sizeof buffer;
+    size_t r = iconv(cd, &in, &inLeft, &at, &outLeft);
+    out.append(buffer, static_cast<size_t>(at - buffer));
+    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+      out.append(in, inLeft);  // keep what cannot be converted as it is
+      break;
+    }
+  }
+  iconv_close(cd);
+  return out;
+}
+
+bool IsCompletion(const char* text) {
+  return text == tarnvell::TextOf(Notice::kSplitDone).text ||
+         text == tarnvell::TextOf(Notice::kJoinDone).text;
+}
+
+// Completions go to standard output, refusals to standard error.
+class ConsoleSink : public tarnvell::MessageSink {
+ public:
+  void Show(const char* text, const char* caption) override {
+    std::FILE* stream = IsCompletion(text) ? stdout : stderr;
+    std::fprintf(stream, "%s: %s\n", Utf8FromCp932(caption).c_str(),
+                 Utf8FromCp932(text).c_str());
+    std::fflush(stream);
+  }
+};
+
+// The window's shell always delivers full paths; so does this front end.
+std::string MakeAbsolute(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  std::string cwd;
+  for (size_t size = 256;; size *= 2) {
+    cwd.resize(size);
+    if (getcwd(&cwd[0], size) != nullptr) break;
+    if (errno != ERANGE) return path;
+  }
+  cwd.resize(std::strlen(cwd.c_str()));
+  if (cwd.empty() || cwd.back() != '/') cwd += '/';
+  return cwd + path;
+}
+
+// An interrupted split or join leaves no scratch file behind.
+void OnSignal(int sig) {
+  tarnvell::RemovePendingScratchFile();
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+void InstallSignalHandlers() {
+  const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+  for (int sig : signals) signal(sig, OnSignal);
+}
+
+int UsageError(const char* problem, const char* arg) {
+  std::fprintf(stderr, "tarnvell: %s '%s'\n", problem, arg);
+  std::fprintf(stderr, "Try 'tarnvell --help' for more information.\n");
+  return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tarnvell::DropList drop;
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && (arg == "-h" || arg == "--help")) {
+      std::fputs(kUsage, stdout);
+      return kExitDone;
+    } else if (options && (arg == "-V" || arg == "--version")) {
+      std::printf("tarnvell %s\n", TARNVELL_VERSION);
+      return kExitDone;
+    } else if (options && arg.size() > 1 && arg[0] == '-') {
+      return UsageError("unknown option", argv[i]);
+    } else {
+      drop.paths.push_back(MakeAbsolute(arg));
+    }
+  }
+  if (drop.paths.empty()) {
+    std::fputs(kUsage, stdout);
+    return kExitUsage;
+  }
+  drop.count = static_cast<uint32_t>(drop.paths.size());
+
+  InstallSignalHandlers();
+  tarnvell::PosixPlatform platform;
+  ConsoleSink sink;
+  tarnvell::DropResult result = tarnvell::HandleDrop(drop, sink, platform);
+  if (result.outcome == tarnvell::Outcome::kStopped)
+    std::fprintf(stderr, "tarnvell: %s: %s\n", result.file.c_str(),
+                 result.reason.c_str());
+  return result.outcome == tarnvell::Outcome::kCompleted ? kExitDone
+                                                         : kExitFailed;
+}

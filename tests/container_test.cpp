@@ -1,0 +1,198 @@
+// Split and join on real files in scratch folders.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/container.h"
+#include "core/drop.h"
+#include "tests/support.h"
+
+using namespace testing_support;
+using tarnvell::HandleDrop;
+using tarnvell::Outcome;
+
+namespace {
+
+std::vector<Shown> DropFiles(const std::vector<std::string>& paths,
+                       Outcome* outcome = nullptr) {
+  RecordingSink sink;
+  auto result = HandleDrop(Drop(paths), sink, RealPlatform());
+  if (outcome != nullptr) *outcome = result.outcome;
+  return sink.shown;
+}
+
+TEST(Join, WritesExactHeaderThenImageThenText) {
+  TempDir dir;
+  const std::string image = Bytes(1000, 1), text = Bytes(50, 2);
+  WriteFile(dir / "a.pcx", image);
+  WriteFile(dir / "a.txt", text);
+  Outcome outcome;
+  EXPECT_EQ(DropFiles({dir / "a.pcx", dir / "a.txt"}, &outcome),
+            std::vector<Shown>{Expected(5)});
+  EXPECT_EQ(outcome, Outcome::kCompleted);
+  const std::string fnt = ReadFile(dir / "a.fnt");
+  ASSERT_EQ(fnt.size(), 1114u);
+  const std::string header(
+      "ElecbyteFnt\0"
+      "\x00\x01\x00\x00" "\x40\x00\x00\x00" "\xE8\x03\x00\x00"
+      "\x28\x04\x00\x00" "\x32\x00\x00\x00",
+      32);
+  EXPECT_EQ(fnt.substr(0, 32), header);
+  EXPECT_EQ(fnt.substr(32, 32), std::string(32, '\0'));
+  EXPECT_EQ(fnt.substr(64, 1000), image);
+  EXPECT_EQ(fnt.substr(1064), text);
+}
+
+TEST(Join, EmptyMembersGiveBareHeader) {
+  TempDir dir;
+  WriteFile(dir / "e.pcx", "");
+  WriteFile(dir / "e.txt", "");
+  DropFiles({dir / "e.txt", dir / "e.pcx"});
+  EXPECT_EQ(ReadFile(dir / "e.fnt"), Header(64, 0, 64, 0));
+}
+
+TEST(Join, NamedAfterSecondPathWithImageFirst) {
+  TempDir dir, other;
+  WriteFile(other / "b.txt", "text");
+  WriteFile(dir / "a.PCX", "image");
+  DropFiles({other / "b.txt", dir / "a.PCX"});
+  EXPECT_FALSE(Exists(other / "b.fnt"));
+  EXPECT_EQ(ReadFile(dir / "a.fnt"), Header(64, 5, 69, 4) + "image" + "text");
+}
+
+TEST(RoundTrip, SplitGivesBackJoinedFiles) {
+  TempDir dir;
+  const std::string image = Bytes(70000, 3), text = "line one\r\nline two\n";
+  WriteFile(dir / "font 1.pcx", image);
+  WriteFile(dir / "font 1.txt", text);
+  DropFiles({dir / "font 1.pcx", dir / "font 1.txt"});
+  TempDir out;
+  WriteFile(out / "font 1.fnt", ReadFile(dir / "font 1.fnt"));
+  EXPECT_EQ(DropFiles({out / "font 1.fnt"}), std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(ReadFile(out / "font 1.pcx"), image);
+  EXPECT_EQ(ReadFile(out / "font 1.txt"), text);
+  EXPECT_EQ(out.List(), (std::vector<std::string>{"font 1.fnt", "font 1.pcx",
+                                                   "font 1.txt"}));
+}
+
+TEST(Split, OutputNamesKeepBaseAndUseLowerCaseExtensions) {
+  TempDir dir;
+  const std::string fnt = Header(64, 1, 65, 1) + "IT";
+  WriteFile(dir / "Big.FNT", fnt);
+  WriteFile(dir / "a.b.fnt", fnt);
+  WriteFile(dir / ".fnt", fnt);
+  DropFiles({dir / "Big.FNT"});
+  DropFiles({dir / "a.b.fnt"});
+  DropFiles({dir / ".fnt"});
+  EXPECT_EQ(dir.List(),
+            (std::vector<std::string>{".fnt", ".pcx", ".txt", "Big.FNT",
+                                      "Big.pcx", "Big.txt", "a.b.fnt",
+                                      "a.b.pcx", "a.b.txt"}));
+  EXPECT_EQ(ReadFile(dir / "Big.pcx"), "I");
+  EXPECT_EQ(ReadFile(dir / "Big.txt"), "T");
+}
+
+TEST(Split, MembersAnywhereInAnyOrderWithHeaderFieldsIgnored) {
+  TempDir dir;
+  std::string fnt = Header(70, 3, 64, 6) + "tttttt" + "iii";
+  fnt[12] = 7;     // another format word
+  fnt[40] = 'x';   // reserved bytes that are not zero
+  fnt[0] = 'e';    // letters in another case still match
+  fnt[8] = 'f';
+  WriteFile(dir / "m.fnt", fnt);
+  EXPECT_EQ(DropFiles({dir / "m.fnt"}), std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(ReadFile(dir / "m.pcx"), "iii");
+  EXPECT_EQ(ReadFile(dir / "m.txt"), "tttttt");
+
+  // Members may overlap each other and the header itself.
+  WriteFile(dir / "o.fnt", Header(0, 12, 8, 8));
+  DropFiles({dir / "o.fnt"});
+  EXPECT_EQ(ReadFile(dir / "o.pcx"), std::string("ElecbyteFnt\0", 12));
+  EXPECT_EQ(ReadFile(dir / "o.txt"), std::string("Fnt\0\0\x01\0\0", 8));
+}
+
+TEST(Split, MemberPastTheEndIsZeroPadded) {
+  TempDir dir;
+  const std::string tail = Bytes(20, 4);
+  WriteFile(dir / "p.fnt", Header(64, 30, 200, 5) + tail);
+  EXPECT_EQ(DropFiles({dir / "p.fnt"}), std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(ReadFile(dir / "p.pcx"), tail + std::string(10, '\0'));
+  EXPECT_EQ(ReadFile(dir / "p.txt"), std::string(5, '\0'));
+}
+
+TEST(Split, OffsetsFromTwoGiBUpAreUnsignedPositions) {
+  // Past the end of this small file, so the members come out as zeros at
+  // their declared sizes, not as bytes from the start of the file.
+  TempDir dir;
+  WriteFile(dir / "h.fnt", Header(0x80000000u, 16, 0xFFFFFFFFu, 3) + "data");
+  EXPECT_EQ(DropFiles({dir / "h.fnt"}), std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(ReadFile(dir / "h.pcx"), std::string(16, '\0'));
+  EXPECT_EQ(ReadFile(dir / "h.txt"), std::string(3, '\0'));
+}
+
+TEST(Split, EmptyMembersGiveEmptyFiles) {
+  TempDir dir;
+  WriteFile(dir / "z.fnt", Header(64, 0, 64, 0));
+  DropFiles({dir / "z.fnt"});
+  EXPECT_EQ(ReadFile(dir / "z.pcx"), "");
+  EXPECT_EQ(ReadFile(dir / "z.txt"), "");
+}
+
+TEST(Split, BadOrShortContainersAreRefusedAndNothingIsWritten) {
+  const std::string sig("ElecbyteFnt\0", 12);
+  std::vector<std::string> bad = {
+      "", "E", sig.substr(0, 10), "ElecbyteFnX", "ElecbyteFnt!",
+      sig + Le32(256),                       // too short for the member table
+      "ELECBYTEFNT",                         // signature passes, table missing
+      Header(64, 0, 64, 0).substr(0, 31),
+  };
+  for (const std::string& bytes : bad) {
+    TempDir dir;
+    WriteFile(dir / "bad.fnt", bytes);
+    Outcome outcome;
+    EXPECT_EQ(DropFiles({dir / "bad.fnt"}, &outcome), std::vector<Shown>{Expected(1)})
+        << bytes.size() << " bytes";
+    EXPECT_EQ(outcome, Outcome::kRefused);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"bad.fnt"});
+  }
+  TempDir dir;  // exactly the signature and the member table is enough
+  WriteFile(dir / "ok.fnt", Header(0, 4, 0, 0).substr(0, 32));
+  EXPECT_EQ(DropFiles({dir / "ok.fnt"}), std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(ReadFile(dir / "ok.pcx"), "Elec");
+}
+
+TEST(Split, ReplacesEarlierOutputsAndLinksButNotTheirTargets) {
+  TempDir dir;
+  WriteFile(dir / "f.fnt", Header(64, 3, 67, 3) + "NEWnew");
+  WriteFile(dir / "f.pcx", "old image, longer than the new one");
+  WriteFile(dir / "target", "precious");
+#ifndef _WIN32
+  ASSERT_EQ(symlink((dir / "target").c_str(), (dir / "f.txt").c_str()), 0);
+#endif
+  DropFiles({dir / "f.fnt"});
+  EXPECT_EQ(ReadFile(dir / "f.pcx"), "NEW");
+  EXPECT_EQ(ReadFile(dir / "f.txt"), "new");
+  EXPECT_EQ(ReadFile(dir / "target"), "precious");
+}
+
+TEST(Split, MissingContainerStopsWithItsName) {
+  TempDir dir;
+  RecordingSink sink;
+  auto result =
+      HandleDrop(Drop({dir / "gone.fnt"}), sink, RealPlatform());
+  EXPECT_EQ(result.outcome, Outcome::kStopped);
+  EXPECT_EQ(result.file, dir / "gone.fnt");
+  EXPECT_FALSE(result.reason.empty());
+  EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST(Names, JapaneseAndSpacedNamesSplitBesideTheContainer) {
+  TempDir dir;
+  const std::string name = "表 フォント";  // bytes as the file system has them
+  WriteFile(dir / (name + ".fnt"), Header(64, 2, 66, 2) + "PCtx");
+  EXPECT_EQ(DropFiles({dir / (name + ".fnt")}), std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(ReadFile(dir / (name + ".pcx")), "PC");
+  EXPECT_EQ(ReadFile(dir / (name + ".txt")), "tx");
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+// A member beyond 2 GiB, split out of a sparse container and joined back:
+// single reads and writes of that size, and offsets past 2 GiB.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "core/drop.h"
+#include "tests/support.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr uint32_t kImage = 3u << 30;  // 3 GiB
+const std::string kText = "text member end!";
+
+struct Marker {
+  uint64_t at;  // offset within the image member
+  std::string bytes;
+};
+
+const Marker kMarkers[] = {{0, "START-OF-IMAGE.."},
+                           {(1u << 31) - 8, "ACROSS-2GiB-EDGE"},
+                           {kImage - 16, "END-OF-THE-IMAGE"}};
+
+void PutAt(const std::string& path, uint64_t at, const std::string& bytes) {
+  int fd = open(path.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at)),
+            static_cast<ssize_t>(bytes.size()));
+  close(fd);
+}
+
+std::string GetAt(const std::string& path, uint64_t at, size_t n) {
+  std::string bytes(n, '\0');
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return "<missing>";
+  ssize_t got = pread(fd, &bytes[0], n, static_cast<off_t>(at));
+  close(fd);
+  bytes.resize(got < 0 ? 0 : static_cast<size_t>(got));
+  return bytes;
+}
+
+uint64_t SizeOf(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY);
+  off_t end = fd < 0 ? -1 : lseek(fd, 0, SEEK_END);
+  if (fd >= 0) close(fd);
+  return static_cast<uint64_t>(end);
+}
+
+void CheckImage(const std::string& path, uint64_t base) {
+  for (const Marker& m : kMarkers)
+    EXPECT_EQ(GetAt(path, base + m.at, m.bytes.size()), m.bytes) << m.at;
+  EXPECT_EQ(GetAt(path, base + (1u << 30), 8), std::string(8, '\0'));
+}
+
+TEST(LargeMember, ThreeGiBImageSplitsAndJoinsBack) {
+  TempDir dir;
+  const std::string fnt = dir / "big.fnt";
+  const uint32_t textOffset = 64 + kImage;  // past 2 GiB
+  WriteFile(fnt, Header(64, kImage, textOffset, 16));
+  ASSERT_EQ(truncate(fnt.c_str(), static_cast<off_t>(textOffset)), 0);
+  for (const Marker& m : kMarkers) PutAt(fnt, 64 + m.at, m.bytes);
+  PutAt(fnt, textOffset, kText);
+
+  RecordingSink sink;
+  tarnvell::HandleDrop(Drop({fnt}), sink, RealPlatform());
+  ASSERT_EQ(sink.shown, std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(SizeOf(dir / "big.pcx"), kImage);
+  CheckImage(dir / "big.pcx", 0);
+  EXPECT_EQ(ReadFile(dir / "big.txt"), kText);
+
+  ASSERT_EQ(unlink(fnt.c_str()), 0);
+  tarnvell::HandleDrop(Drop({dir / "big.pcx", dir / "big.txt"}), sink,
+                       RealPlatform());
+  ASSERT_EQ(sink.shown.back(), Expected(5));
+  EXPECT_EQ(GetAt(fnt, 0, 64), Header(64, kImage, textOffset, 16));
+  EXPECT_EQ(SizeOf(fnt), uint64_t{textOffset} + 16);
+  CheckImage(fnt, 64);
+  EXPECT_EQ(GetAt(fnt, textOffset, 16), kText);
+}
+
+}  // namespace

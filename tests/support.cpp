@@ -1,0 +1,154 @@
+#include "tests/support.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include "platform/win32_platform.h"
+#else
+#include "platform/posix_platform.h"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+tarnvell::Platform& RealPlatform() {
+#ifdef _WIN32
+  static tarnvell::Win32Platform platform;
+#else
+  static tarnvell::PosixPlatform platform;
+#endif
+  return platform;
+}
+
+std::string Sep() {
+  return std::string(1, RealPlatform().Rules().separator);
+}
+
+TempDir::TempDir() : savedCwd_(fs::current_path().string()) {
+  static std::mt19937 rng(std::random_device{}());
+  for (;;) {
+    fs::path p = fs::temp_directory_path() /
+                 ("tarnvell-test-" + std::to_string(rng()));
+    if (fs::create_directory(p)) {
+      path_ = fs::canonical(p).string();
+      return;
+    }
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::current_path(savedCwd_, ec);
+  fs::remove_all(path_, ec);
+}
+
+std::vector<std::string> TempDir::List() const {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(path_))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) throw std::runtime_error("cannot create " + path);
+  size_t put = std::fwrite(bytes.data(), 1, bytes.size(), f);
+  if (std::fclose(f) != 0 || put != bytes.size())
+    throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return "<missing>";
+  std::string bytes;
+  char buffer[65536];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+    bytes.append(buffer, got);
+  std::fclose(f);
+  return bytes;
+}
+
+bool Exists(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f != nullptr) std::fclose(f);
+  return f != nullptr;
+}
+
+std::string Le32(uint32_t v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
+  return s;
+}
+
+std::string Header(uint32_t imageOffset, uint32_t imageSize,
+                   uint32_t textOffset, uint32_t textSize) {
+  std::string h("ElecbyteFnt", 12);
+  h += Le32(256) + Le32(imageOffset) + Le32(imageSize) + Le32(textOffset) +
+       Le32(textSize);
+  h.resize(64, '\0');
+  return h;
+}
+
+std::string Bytes(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::string s(n, '\0');
+  for (auto& c : s) c = static_cast<char>(rng());
+  return s;
+}
+
+std::string Cp932(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    throw std::runtime_error("no CP932 converter");
+  std::string out(utf8.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size();
+  char* at = &out[0];
+  size_t outLeft = out.size();
+  size_t r = iconv(cd, &in, &inLeft, &at, &outLeft);
+  iconv_close(cd);
+  if (r == static_cast<size_t>(-1)) throw std::runtime_error("bad text");
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+Shown Expected(int number) {
+  const std::string warning = Cp932("警告"), confirmation = Cp932("確認");
+  switch (number) {
+    case 1: return {Cp932("読込エラー1"), warning};
+    case 2: return {Cp932("分割を完了しました"), confirmation};
+    case 3:
+      return {Cp932("fntファイルではありません\n結合の場合はpcxとtxtを両方同時に"
+                    "ドロップして下さい"),
+              warning};
+    case 4:
+      return {Cp932("取り扱えるファイルではありません\nfntファイルはひとつずつ"
+                    "ドロップして下さい"),
+              warning};
+    case 5: return {Cp932("結合を完了しました"), confirmation};
+    case 6:
+      return {Cp932("ファイル数が多すぎます\n分割の場合は1つずつ、結合の場合は"
+                    "pcxとtxtを同時ドロップのみ受け付けます"),
+              confirmation};
+  }
+  throw std::logic_error("no such notice");
+}
+
+tarnvell::DropList Drop(std::vector<std::string> paths) {
+  tarnvell::DropList d;
+  d.count = static_cast<uint32_t>(paths.size());
+  d.paths = std::move(paths);
+  return d;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,79 @@
+// Shared helpers for the tests: scratch folders, whole-file I/O, a sink that
+// records notices, and an independent CP932 conversion of the notice texts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/drop.h"
+#include "core/platform.h"
+
+namespace testing_support {
+
+// The real platform of the machine the tests run on.
+tarnvell::Platform& RealPlatform();
+
+// The path separator of that platform, as a string.
+std::string Sep();
+
+// A fresh folder, removed with everything in it when the test ends; the
+// current directory is restored too, since splits and joins change it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const {
+    return path_ + Sep() + name;
+  }
+  // Names in the folder, sorted, to spot leftovers.
+  std::vector<std::string> List() const;
+
+ private:
+  std::string path_;
+  std::string savedCwd_;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+
+// Bytes from a list of bytes, for building headers by hand.
+std::string Le32(uint32_t v);
+
+// A container header with the given member table, padded to 64 bytes.
+std::string Header(uint32_t imageOffset, uint32_t imageSize,
+                   uint32_t textOffset, uint32_t textSize);
+
+// Deterministic pseudo-random bytes.
+std::string Bytes(size_t n, uint32_t seed);
+
+// UTF-8 to CP932 with the system converter, independent of the notice table.
+std::string Cp932(const std::string& utf8);
+
+struct Shown {
+  std::string text, caption;
+  bool operator==(const Shown& o) const {
+    return text == o.text && caption == o.caption;
+  }
+};
+
+class RecordingSink : public tarnvell::MessageSink {
+ public:
+  void Show(const char* text, const char* caption) override {
+    shown.push_back({text, caption});
+  }
+  std::vector<Shown> shown;
+};
+
+// The notice as the user must see it, converted independently.
+Shown Expected(int number);
+
+// A drop of the given paths.
+tarnvell::DropList Drop(std::vector<std::string> paths);
+
+}  // namespace testing_support
