@@ -94,24 +94,33 @@ std::string CannotAllocate(uint32_t length) {
   return "cannot allocate " + std::to_string(length) + " bytes";
 }
 
+// Opens an input by its full path, recording why when it cannot be opened.
+File* OpenInput(Platform& platform, const std::string& path,
+                DropResult* failure) {
+  File* in = platform.OpenRead(path.c_str());
+  if (in == nullptr) *failure = Stopped(path, platform.LastError());
+  return in;
+}
+
+// Closes an input; a failing close is the failure unless one came before.
+bool CloseInput(Platform& platform, File* in, bool ok, const std::string& path,
+                DropResult* failure) {
+  if (platform.Close(in) || !ok) return ok;
+  *failure = Stopped(path, platform.LastError());
+  return false;
+}
+
 // Reads `length` bytes at `offset` of the container into a zero-filled
 // buffer: bytes the container does not have (past its end) stay zero.
 bool ReadMember(Platform& platform, const std::string& path, uint32_t offset,
                 MemberBuffer* member, DropResult* failure) {
-  File* in = platform.OpenRead(path.c_str());
-  if (in == nullptr) {
-    *failure = Stopped(path, platform.LastError());
-    return false;
-  }
+  File* in = OpenInput(platform, path, failure);
+  if (in == nullptr) return false;
   uint32_t delivered = 0;
   bool ok = platform.Seek(in, offset) &&
             platform.Read(in, member->data, member->length, &delivered);
   if (!ok) *failure = Stopped(path, platform.LastError());
-  if (!platform.Close(in) && ok) {
-    ok = false;
-    *failure = Stopped(path, platform.LastError());
-  }
-  return ok;
+  return CloseInput(platform, in, ok, path, failure);
 }
 
 // Copies one member of the container to its output file.
@@ -133,11 +142,8 @@ bool SplitMember(Platform& platform, const std::string& path,
 // Reads a whole join input into a fresh buffer.
 bool ReadInput(Platform& platform, const std::string& path, uint32_t limit,
                MemberBuffer* member, DropResult* failure) {
-  File* in = platform.OpenRead(path.c_str());
-  if (in == nullptr) {
-    *failure = Stopped(path, platform.LastError());
-    return false;
-  }
+  File* in = OpenInput(platform, path, failure);
+  if (in == nullptr) return false;
   uint64_t size = 0;
   bool ok = platform.Size(in, &size);
   if (!ok) {
@@ -160,11 +166,7 @@ bool ReadInput(Platform& platform, const std::string& path, uint32_t limit,
     ok = false;
     *failure = Stopped(path, "the file changed while it was being read");
   }
-  if (!platform.Close(in) && ok) {
-    ok = false;
-    *failure = Stopped(path, platform.LastError());
-  }
-  return ok;
+  return CloseInput(platform, in, ok, path, failure);
 }
 
 enum class Kind { kNone, kImage, kText };
@@ -216,18 +218,15 @@ void EncodeHeader(const ContainerHeader& header, uint8_t out[kHeaderSize]) {
 
 DropResult SplitContainer(const std::string& path, MessageSink& sink,
                           Platform& platform) {
-  File* in = platform.OpenRead(path.c_str());
-  if (in == nullptr) return Stopped(path, platform.LastError());
+  DropResult failure;
+  File* in = OpenInput(platform, path, &failure);
+  if (in == nullptr) return failure;
   // A short file reads as if padded with zeros.
   uint8_t head[kMemberTableEnd] = {};
   uint32_t delivered = 0;
   bool read = platform.Read(in, head, sizeof head, &delivered);
-  std::string error = read ? std::string() : platform.LastError();
-  if (!platform.Close(in) && read) {
-    read = false;
-    error = platform.LastError();
-  }
-  if (!read) return Stopped(path, error);
+  if (!read) failure = Stopped(path, platform.LastError());
+  if (!CloseInput(platform, in, read, path, &failure)) return failure;
   // A file too short for its member table is as unreadable as a bad signature.
   if (!SignatureMatches(head) || delivered < kMemberTableEnd) {
     ShowNotice(sink, Notice::kReadError);
@@ -238,7 +237,6 @@ DropResult SplitContainer(const std::string& path, MessageSink& sink,
   const PathRules rules = platform.Rules();
   const std::string dir = DirectoryPart(path, rules);
   const std::string base = BaseName(FileNamePart(path, rules));
-  DropResult failure;
   if (!PlaceOutputs(platform, dir, &failure)) return failure;
   if (!SplitMember(platform, path, header.imageOffset, header.imageSize, dir,
                    base + ".pcx", &failure) ||
