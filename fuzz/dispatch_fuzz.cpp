@@ -1,0 +1,181 @@
+// Arbitrary drops of up to four path byte strings, under Windows and POSIX
+// path rules, through the drop handler inside a scratch folder: only the six
+// notices appear, and nothing outside the folder is created or changed.
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "core/drop.h"
+#include "fuzz/fuzz_support.h"
+#include "platform/posix_platform.h"
+
+using fuzzing::Check;
+
+namespace {
+
+bool IsCp932Lead(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// The real platform, confined: reads and folder changes outside the jail are
+// refused, and any attempt to create or replace a file outside it is a fault.
+class JailPlatform : public tarnvell::PosixPlatform {
+ public:
+  JailPlatform(const std::string& jail, bool windowsRules)
+      : jail_(jail), windowsRules_(windowsRules) {}
+
+  tarnvell::PathRules Rules() const override {
+    if (windowsRules_) return {'\\', IsCp932Lead};
+    return PosixPlatform::Rules();
+  }
+  tarnvell::File* OpenRead(const char* path) override {
+    return Inside(path) ? PosixPlatform::OpenRead(path) : nullptr;
+  }
+  tarnvell::File* CreateTemp(const char* finalName, std::string* tempName) override {
+    Check(Inside("."), "a file was created outside the scratch folder");
+    return PosixPlatform::CreateTemp(finalName, tempName);
+  }
+  bool Commit(const char* tempName, const char* finalName) override {
+    std::string target(finalName);
+    size_t slash = target.rfind('/');
+    std::string parent = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    Check(Inside(parent.empty() ? "/" : parent.c_str()),
+          "a file was moved into place outside the scratch folder");
+    return PosixPlatform::Commit(tempName, finalName);
+  }
+  bool SetCurrentDir(const char* dir) override {
+    return Inside(dir) && PosixPlatform::SetCurrentDir(dir);
+  }
+  std::string LastError() const override { return "refused"; }
+
+ private:
+  // True when the path names something that exists within the jail.
+  bool Inside(const char* path) const {
+    char resolved[PATH_MAX];
+    if (realpath(path, resolved) == nullptr) return false;
+    std::string r(resolved);
+    return r == jail_ || r.compare(0, jail_.size() + 1, jail_ + "/") == 0;
+  }
+
+  std::string jail_;
+  bool windowsRules_;
+};
+
+std::string Le32(uint32_t v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
+  return s;
+}
+
+std::string Container(const std::string& image, const std::string& text) {
+  std::string h("ElecbyteFnt", 12);
+  h += Le32(256) + Le32(64) + Le32(static_cast<uint32_t>(image.size())) +
+       Le32(static_cast<uint32_t>(64 + image.size())) +
+       Le32(static_cast<uint32_t>(text.size())) + std::string(32, '\0');
+  return h + image + text;
+}
+
+void Put(const std::string& path, const std::string& bytes) {
+  fuzzing::WriteBytes(path, bytes.data(), bytes.size());
+}
+
+// Files a fuzzed drop can name: plain ones, one in a subfolder, one whose
+// CP932 name ends in the byte 0x5C, and a folder whose name ends in a
+// backslash (a separator only under Windows rules).
+void FillJail(const std::string& jail) {
+  const std::string fnt = Container("IMAGE", "TEXT");
+  Put(jail + "/a.fnt", fnt);
+  Put(jail + "/a.pcx", "image");
+  Put(jail + "/a.txt", "text");
+  Put(jail + "/A.FNT", fnt);
+  Put(jail + "/bad.fnt", "not a container");
+  Put(jail + "/\x95\x5C.fnt", fnt);  // 表.fnt
+  mkdir((jail + "/sub").c_str(), 0700);
+  Put(jail + "/sub/b.fnt", fnt);
+  Put(jail + "/sub/b.pcx", "image");
+  Put(jail + "/sub/b.txt", "text");
+  mkdir((jail + "/w\\").c_str(), 0700);
+  Put(jail + "/w\\/k.fnt", fnt);
+  Put(jail + "/w\\k.fnt", fnt);
+}
+
+// The files left beside the jail, which no drop may touch.
+void FillSentinel(const std::string& sentinel) {
+  Put(sentinel + "/s.fnt", Container("SENTINEL IMAGE", "SENTINEL TEXT"));
+  Put(sentinel + "/s.pcx", "sentinel image");
+  Put(sentinel + "/s.txt", "sentinel text");
+}
+
+bool SentinelIntact(const std::string& sentinel) {
+  std::string fnt, pcx, txt;
+  return fuzzing::List(sentinel) ==
+             std::vector<std::string>({"s.fnt", "s.pcx", "s.txt"}) &&
+         fuzzing::ReadBytes(sentinel + "/s.fnt", &fnt) &&
+         fnt == Container("SENTINEL IMAGE", "SENTINEL TEXT") &&
+         fuzzing::ReadBytes(sentinel + "/s.pcx", &pcx) && pcx == "sentinel image" &&
+         fuzzing::ReadBytes(sentinel + "/s.txt", &txt) && txt == "sentinel text";
+}
+
+}  // namespace
+
+// Input: one byte of flags (bit 0: Windows rules; bits 1-3: number of paths,
+// 0 to 4; bit 4: leave the paths out of a drop of three or more), then per
+// path a length byte and that many bytes. A leading '@' in a path stands for
+// the jail's own folder, and '%' for the sentinel folder beside it.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const bool windowsRules = data[0] & 1;
+  const uint32_t count = ((data[0] >> 1) & 7) % 5;
+  const bool countOnly = (data[0] & 0x10) && count > 2;
+
+  const std::string base = fuzzing::ScratchBase();
+  const std::string jail = base + "/jail", sentinel = base + "/sentinel";
+  static bool sentinelMade = false;
+  if (!sentinelMade) {
+    fuzzing::ResetFolder(sentinel);
+    FillSentinel(sentinel);
+    sentinelMade = true;
+  }
+  fuzzing::ResetFolder(jail);
+  FillJail(jail);
+  const char sep = windowsRules ? '\\' : '/';
+
+  tarnvell::DropList drop;
+  drop.count = count;
+  size_t at = 1;
+  for (uint32_t i = 0; i < count && !countOnly; ++i) {
+    size_t length = at < size ? data[at++] : 0;
+    if (length > size - at) length = size - at;
+    std::string path(reinterpret_cast<const char*>(data) + at, length);
+    at += length;
+    if (!path.empty() && path[0] == '@') path = jail + sep + path.substr(1);
+    if (!path.empty() && path[0] == '%') path = sentinel + sep + path.substr(1);
+    drop.paths.push_back(path);
+  }
+
+  JailPlatform platform(jail, windowsRules);
+  fuzzing::RecordingSink sink;
+  const tarnvell::DropResult result = tarnvell::HandleDrop(drop, sink, platform);
+  const std::vector<int> shown = fuzzing::Numbers(sink);
+
+  for (int n : shown) Check(n >= 1 && n <= 6, "a notice outside the table was shown");
+  Check(shown.size() <= 2, "a drop showed more than two notices");
+  if (count != 1 && count != 2)
+    Check(shown == std::vector<int>{6}, "a wrong count did not get notice 6 alone");
+  if (count == 1 && !tarnvell::HasExtension(drop.paths[0], ".fnt"))
+    Check(shown == std::vector<int>{3}, "a lone non-container did not get notice 3");
+  const bool done = result.outcome == tarnvell::Outcome::kCompleted;
+  Check(done == (shown == std::vector<int>{2} || shown == std::vector<int>{5}),
+        "a completion notice does not match the outcome");
+  if (result.outcome == tarnvell::Outcome::kStopped)
+    Check(shown.empty(), "a stopped drop showed a notice");
+
+  Check(fuzzing::List(base) == std::vector<std::string>({"jail", "sentinel"}),
+        "something appeared beside the scratch folder");
+  Check(SentinelIntact(sentinel), "a file outside the scratch folder changed");
+  return 0;
+}

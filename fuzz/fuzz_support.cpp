@@ -1,0 +1,95 @@
+#include "fuzz/fuzz_support.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace fuzzing {
+
+void Check(bool ok, const char* what) {
+  if (ok) return;
+  std::fprintf(stderr, "fuzz check failed: %s\n", what);
+  std::fflush(stderr);
+  std::abort();
+}
+
+namespace {
+
+std::string g_base;
+
+void RemoveBase() {
+  std::error_code ec;
+  fs::current_path("/", ec);
+  fs::remove_all(g_base, ec);
+}
+
+}  // namespace
+
+const std::string& ScratchBase() {
+  if (!g_base.empty()) return g_base;
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") +
+                        "/tarnvell-fuzz-XXXXXX";
+  Check(mkdtemp(&pattern[0]) != nullptr, "cannot make a scratch folder");
+  g_base = fs::canonical(pattern).string();
+  std::atexit(RemoveBase);
+  return g_base;
+}
+
+void ResetFolder(const std::string& path) {
+  std::error_code ec;
+  fs::current_path(ScratchBase(), ec);
+  fs::remove_all(path, ec);
+  fs::create_directories(path, ec);
+  Check(!ec, "cannot make a working folder");
+  fs::current_path(path, ec);
+  Check(!ec, "cannot enter the working folder");
+}
+
+void WriteBytes(const std::string& path, const void* data, size_t size) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  Check(f != nullptr, "cannot create an input file");
+  bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
+  Check(std::fclose(f) == 0 && ok, "cannot write an input file");
+}
+
+bool ReadBytes(const std::string& path, std::string* bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  bytes->clear();
+  char buffer[65536];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+    bytes->append(buffer, got);
+  std::fclose(f);
+  return true;
+}
+
+std::vector<std::string> List(const std::string& path) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(path))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+int NoticeNumber(const Shown& shown) {
+  for (int n = 1; n <= 6; ++n) {
+    const tarnvell::NoticeText& t = tarnvell::TextOf(static_cast<tarnvell::Notice>(n));
+    if (shown.text == t.text && shown.caption == t.caption) return n;
+  }
+  return 0;
+}
+
+std::vector<int> Numbers(const RecordingSink& sink) {
+  std::vector<int> numbers;
+  for (const Shown& s : sink.shown) numbers.push_back(NoticeNumber(s));
+  return numbers;
+}
+
+}  // namespace fuzzing

@@ -1,0 +1,49 @@
+// Helpers shared by the fuzz targets: a scratch folder per process, whole-file
+// I/O, a sink that records notices, and a check that aborts so both libFuzzer
+// and the replay runner report the input that broke it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/drop.h"
+
+namespace fuzzing {
+
+// Stops the process with a message when `ok` is false.
+void Check(bool ok, const char* what);
+
+// A folder made once per process under $TMPDIR (or /tmp) and removed at exit.
+const std::string& ScratchBase();
+
+// Empties `path` (creating it if needed) and makes it the current directory.
+void ResetFolder(const std::string& path);
+
+void WriteBytes(const std::string& path, const void* data, size_t size);
+// False when the file cannot be opened.
+bool ReadBytes(const std::string& path, std::string* bytes);
+
+// Names in a folder, sorted.
+std::vector<std::string> List(const std::string& path);
+
+struct Shown {
+  std::string text, caption;
+};
+
+class RecordingSink : public tarnvell::MessageSink {
+ public:
+  void Show(const char* text, const char* caption) override {
+    shown.push_back({text, caption});
+  }
+  std::vector<Shown> shown;
+};
+
+// The notice number (1 to 6) whose text and caption these are, or 0.
+int NoticeNumber(const Shown& shown);
+
+// The notice numbers of everything shown, in order.
+std::vector<int> Numbers(const RecordingSink& sink);
+
+}  // namespace fuzzing

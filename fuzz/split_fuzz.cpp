@@ -1,0 +1,106 @@
+// Arbitrary container bytes through the split on a real folder, with memory
+// limited as on a small machine: no crash; a completed split leaves each
+// member at exactly its declared size with the container's bytes (zeros past
+// its end) from the declared offset; a stop leaves nothing partial behind.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/container.h"
+#include "fuzz/fuzz_support.h"
+#include "platform/fault_platform.h"
+#include "platform/posix_platform.h"
+
+using fuzzing::Check;
+
+namespace {
+
+constexpr uint32_t kAllocLimit = 16u << 20;  // 16 MiB
+
+uint32_t Word(const uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// The signature test written out again, independently of the core.
+bool Signed(const uint8_t* head) {
+  static const char kLower[12] = "elecbytefnt";  // and its NUL
+  for (int i = 0; i < 12; ++i) {
+    uint8_t c = head[i];
+    if (c >= 'A' && c <= 'Z') c += 0x20;
+    if (c != static_cast<uint8_t>(kLower[i])) return false;
+  }
+  return true;
+}
+
+// The output must be `length` bytes of the container from `offset`, zeros
+// where the container has none.
+void CheckMember(const std::string& path, const uint8_t* data, size_t size,
+                 uint32_t offset, uint32_t length) {
+  std::string out;
+  Check(fuzzing::ReadBytes(path, &out), "a completed split lacks an output");
+  Check(out.size() == length, "an output is not its declared size");
+  for (uint64_t i = 0; i < length; ++i) {
+    uint64_t at = uint64_t{offset} + i;
+    uint8_t want = at < size ? data[at] : 0;
+    if (static_cast<uint8_t>(out[i]) != want)
+      Check(false, "an output byte differs from the container");
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string dir = fuzzing::ScratchBase() + "/split";
+  fuzzing::ResetFolder(dir);
+  const std::string fnt = dir + "/c.fnt";
+  fuzzing::WriteBytes(fnt, data, size);
+
+  tarnvell::PosixPlatform real;
+  tarnvell::FaultPlatform platform(real);
+  platform.LimitAlloc(kAllocLimit);
+  fuzzing::RecordingSink sink;
+  const tarnvell::DropResult result = tarnvell::SplitContainer(fnt, sink, platform);
+
+  std::string input;
+  Check(fuzzing::ReadBytes(fnt, &input) &&
+            input == std::string(reinterpret_cast<const char*>(data), size),
+        "the container was changed");
+  const std::vector<int> shown = fuzzing::Numbers(sink);
+  const std::vector<std::string> names = fuzzing::List(dir);
+
+  uint8_t head[32] = {};
+  std::memcpy(head, data, size < sizeof head ? size : sizeof head);
+  if (!Signed(head) || size < sizeof head) {
+    Check(result.outcome == tarnvell::Outcome::kRefused, "a bad header was not refused");
+    Check(shown == std::vector<int>{1}, "a bad header did not get notice 1");
+    Check(names == std::vector<std::string>{"c.fnt"}, "a refused split wrote files");
+    return 0;
+  }
+  const uint32_t imageOffset = Word(head + 16), imageSize = Word(head + 20);
+  const uint32_t textOffset = Word(head + 24), textSize = Word(head + 28);
+  const bool fits = imageSize <= kAllocLimit && textSize <= kAllocLimit;
+
+  if (result.outcome == tarnvell::Outcome::kCompleted) {
+    Check(fits, "a member larger than memory allows was written");
+    Check(shown == std::vector<int>{2}, "a split did not end with notice 2");
+    Check(names == std::vector<std::string>({"c.fnt", "c.pcx", "c.txt"}),
+          "a completed split left other files");
+    CheckMember(dir + "/c.pcx", data, size, imageOffset, imageSize);
+    CheckMember(dir + "/c.txt", data, size, textOffset, textSize);
+    return 0;
+  }
+  Check(result.outcome == tarnvell::Outcome::kStopped, "a good header was refused");
+  Check(!fits, "a split that fits in memory stopped");
+  Check(shown.empty(), "a stopped split showed a notice");
+  if (result.file == dir + "/c.pcx") {
+    Check(imageSize > kAllocLimit, "the image stopped without cause");
+    Check(names == std::vector<std::string>{"c.fnt"}, "a stop left an output");
+  } else {
+    // The image was whole before the text stopped, and stays.
+    Check(result.file == dir + "/c.txt", "a stop names an unexpected file");
+    Check(names == std::vector<std::string>({"c.fnt", "c.pcx"}),
+          "a stop in the text left the wrong files");
+    CheckMember(dir + "/c.pcx", data, size, imageOffset, imageSize);
+  }
+  return 0;
+}
