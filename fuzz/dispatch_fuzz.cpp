@@ -127,6 +127,7 @@ bool SentinelIntact(const std::string& sentinel) {
 // path a length byte and that many bytes. A leading '@' in a path stands for
 // the jail's own folder, and '%' for the sentinel folder beside it.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzzing::KeepCurrentDir keep;
   if (size < 1) return 0;
   const bool windowsRules = data[0] & 1;
   const uint32_t count = ((data[0] >> 1) & 7) % 5;

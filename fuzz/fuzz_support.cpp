@@ -41,6 +41,13 @@ const std::string& ScratchBase() {
   return g_base;
 }
 
+KeepCurrentDir::KeepCurrentDir() : saved_(fs::current_path().string()) {}
+
+KeepCurrentDir::~KeepCurrentDir() {
+  std::error_code ec;
+  fs::current_path(saved_, ec);
+}
+
 void ResetFolder(const std::string& path) {
   std::error_code ec;
   fs::current_path(ScratchBase(), ec);
@@ -61,11 +68,12 @@ void WriteBytes(const std::string& path, const void* data, size_t size) {
 bool ReadBytes(const std::string& path, std::string* bytes) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return false;
-  bytes->clear();
-  char buffer[65536];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-    bytes->append(buffer, got);
+  std::error_code ec;
+  bytes->assign(static_cast<size_t>(fs::file_size(path, ec)), '\0');
+  size_t got = bytes->empty() ? 0 : std::fread(&(*bytes)[0], 1, bytes->size(), f);
+  bytes->resize(got);
+  char extra;
+  while (std::fread(&extra, 1, 1, f) == 1) bytes->push_back(extra);
   std::fclose(f);
   return true;
 }

@@ -31,6 +31,7 @@ tarnvell::DropList DropOf(std::vector<std::string> paths) {
 // Input: one byte of flags (bit 0: text first in the drop), two bytes of
 // split point, then the image bytes followed by the text bytes.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzzing::KeepCurrentDir keep;
   if (size < 3) return 0;
   const bool textFirst = data[0] & 1;
   const size_t rest = size - 3;
