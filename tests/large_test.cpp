@@ -1,5 +1,6 @@
 // A member beyond 2 GiB, split out of a sparse container and joined back:
-// single reads and writes of that size, and offsets past 2 GiB.
+// single reads and writes of that size, and offsets past 2 GiB; and the
+// largest member a header can declare.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -78,6 +79,27 @@ TEST(LargeMember, ThreeGiBImageSplitsAndJoinsBack) {
   EXPECT_EQ(SizeOf(fnt), uint64_t{textOffset} + 16);
   CheckImage(fnt, 64);
   EXPECT_EQ(GetAt(fnt, textOffset, 16), kText);
+}
+
+// The largest size a header can declare, on a container of a few bytes: the
+// member comes out whole, exactly that long, the container's bytes first and
+// zeros after them, never cut short.
+TEST(LargeMember, LargestDeclaredSizeGivesAWholeZeroPaddedMember) {
+  TempDir dir;
+  const std::string fnt = dir / "max.fnt";
+  const std::string tail = "BYTES-AFTER-HEADER";
+  WriteFile(fnt, Header(64, 0xFFFFFFFFu, 70, 8) + tail);
+
+  RecordingSink sink;
+  auto result = tarnvell::HandleDrop(Drop({fnt}), sink, RealPlatform());
+  ASSERT_EQ(sink.shown, std::vector<Shown>{Expected(2)}) << result.reason;
+  const std::string pcx = dir / "max.pcx";
+  EXPECT_EQ(SizeOf(pcx), 0xFFFFFFFFull);
+  EXPECT_EQ(GetAt(pcx, 0, tail.size() + 8), tail + std::string(8, '\0'));
+  EXPECT_EQ(GetAt(pcx, (1u << 31) - 4, 8), std::string(8, '\0'));
+  EXPECT_EQ(GetAt(pcx, 0xFFFFFFFFull - 7, 8), std::string(7, '\0'));
+  EXPECT_EQ(ReadFile(dir / "max.txt"), tail.substr(6, 8));
+  EXPECT_EQ(dir.List(), std::vector<std::string>({"max.fnt", "max.pcx", "max.txt"}));
 }
 
 }  // namespace
