@@ -1,6 +1,13 @@
 #include "tests/support.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -106,6 +113,26 @@ std::string Bytes(size_t n, uint32_t seed) {
   return s;
 }
 
+#ifdef _WIN32
+// mingw has no iconv: the system's own converters, by way of UTF-16.
+std::string Cp932(const std::string& utf8) {
+  if (utf8.empty()) return std::string();
+  const int n = static_cast<int>(utf8.size());
+  int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), n,
+                                 nullptr, 0);
+  if (wide <= 0) throw std::runtime_error("bad text");
+  std::wstring w(static_cast<size_t>(wide), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), n, &w[0], wide);
+  BOOL lossy = FALSE;
+  int bytes = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, w.data(), wide,
+                                  nullptr, 0, nullptr, &lossy);
+  if (bytes <= 0 || lossy) throw std::runtime_error("no CP932 converter");
+  std::string out(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, w.data(), wide, &out[0], bytes,
+                      nullptr, nullptr);
+  return out;
+}
+#else
 std::string Cp932(const std::string& utf8) {
   iconv_t cd = iconv_open("CP932", "UTF-8");
   if (cd == reinterpret_cast<iconv_t>(-1))
@@ -121,6 +148,7 @@ std::string Cp932(const std::string& utf8) {
   out.resize(out.size() - outLeft);
   return out;
 }
+#endif
 
 Shown Expected(int number) {
   const std::string warning = Cp932("警告"), confirmation = Cp932("確認");

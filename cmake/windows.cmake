@@ -1,0 +1,37 @@
+# The Windows program and its Windows-only tests; included by the top-level
+# CMakeLists.txt when building for Windows (mingw-w64 here, or MSVC).
+
+# The window, its procedure and the drop glue, shared by the exe and the tests.
+add_library(tarnvell_shell STATIC shell/shell.cpp)
+target_link_libraries(tarnvell_shell PUBLIC tarnvell_platform shell32 user32 gdi32)
+if(MSVC)
+  target_compile_definitions(tarnvell_shell PUBLIC _CRT_SECURE_NO_WARNINGS)
+endif()
+
+add_executable(tarnvell WIN32 shell/main.cpp)
+target_link_libraries(tarnvell PRIVATE tarnvell_shell)
+
+if(TARNVELL_TESTS)
+  # The real window in the test process, fed drop handles built by hand.
+  add_executable(window_tests tests/win/window_test.cpp tests/win/boxes.cpp)
+  target_link_libraries(window_tests PRIVATE tarnvell_shell tarnvell_test_support)
+
+  # The program as its own process: placement, style and a clean close.
+  add_executable(process_tests tests/win/process_test.cpp)
+  target_link_libraries(process_tests PRIVATE user32 GTest::gtest)
+  add_dependencies(process_tests tarnvell)
+
+  # The Win32 file and memory layer itself.
+  add_executable(platform_tests tests/win/platform_test.cpp)
+  target_link_libraries(platform_tests PRIVATE tarnvell_test_support
+                        GTest::gtest_main)
+
+  # The window with one notice over it, for screenshots.
+  add_executable(notice_demo WIN32 tests/win/notice_demo.cpp tests/win/boxes.cpp)
+  target_link_libraries(notice_demo PRIVATE tarnvell_shell)
+
+  foreach(t window_tests process_tests platform_tests)
+    add_test(NAME ${t} COMMAND ${t} $<TARGET_FILE:tarnvell>)
+    set_tests_properties(${t} PROPERTIES LABELS windows TIMEOUT 300)
+  endforeach()
+endif()

@@ -1,0 +1,171 @@
+#include "tests/win/boxes.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+namespace winbox {
+namespace {
+
+struct Found {
+  DWORD pid;
+  std::vector<HWND>* out;
+};
+
+BOOL CALLBACK CollectBox(HWND hwnd, LPARAM param) {
+  Found* f = reinterpret_cast<Found*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  char cls[32] = {0};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (pid == f->pid && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd))
+    f->out->push_back(hwnd);
+  return TRUE;
+}
+
+struct Buttons {
+  int visible = 0, ok = 0;
+};
+
+BOOL CALLBACK CountButton(HWND child, LPARAM param) {
+  Buttons* b = reinterpret_cast<Buttons*>(param);
+  char cls[32] = {0};
+  GetClassNameA(child, cls, sizeof cls);
+  if (_stricmp(cls, "Button") == 0 && IsWindowVisible(child)) {
+    ++b->visible;
+    if (GetDlgCtrlID(child) == IDOK) ++b->ok;
+  }
+  return TRUE;
+}
+
+Box ReadBox(HWND hwnd) {
+  Box b;
+  b.hwnd = hwnd;
+  char a[1024] = {0};
+  wchar_t w[1024] = {0};
+  GetWindowTextA(hwnd, a, sizeof a);
+  b.captionA = a;
+  GetDlgItemTextA(hwnd, 0xFFFF, a, sizeof a);
+  b.textA = a;
+  GetWindowTextW(hwnd, w, 1024);
+  b.captionW = w;
+  GetDlgItemTextW(hwnd, 0xFFFF, w, 1024);
+  b.textW = w;
+  b.owner = GetWindow(hwnd, GW_OWNER);
+  Buttons buttons;
+  EnumChildWindows(hwnd, CountButton, reinterpret_cast<LPARAM>(&buttons));
+  b.buttons = buttons.visible;
+  b.okButtons = buttons.ok;
+  return b;
+}
+
+bool WaitGone(HWND hwnd, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (IsWindow(hwnd) && IsWindowVisible(hwnd)) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+void Press(HWND box) {
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
+}  // namespace
+
+std::vector<HWND> VisibleBoxes() {
+  std::vector<HWND> boxes;
+  Found f{GetCurrentProcessId(), &boxes};
+  EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&f));
+  return boxes;
+}
+
+bool IsAbove(HWND upper, HWND lower) {
+  for (HWND h = GetWindow(upper, GW_HWNDNEXT); h != nullptr;
+       h = GetWindow(h, GW_HWNDNEXT))
+    if (h == lower) return true;
+  return false;
+}
+
+HDROP MakeDrop(const std::vector<std::string>& paths) {
+  size_t size = sizeof(DROPFILES) + 1;  // the list ends with an empty name
+  for (const auto& p : paths) size += p.size() + 1;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+  if (block == nullptr) return nullptr;
+  DROPFILES* df = static_cast<DROPFILES*>(GlobalLock(block));
+  df->pFiles = sizeof(DROPFILES);
+  df->fWide = FALSE;
+  char* at = reinterpret_cast<char*>(df) + sizeof(DROPFILES);
+  for (const auto& p : paths) {
+    std::memcpy(at, p.c_str(), p.size() + 1);
+    at += p.size() + 1;
+  }
+  GlobalUnlock(block);
+  return static_cast<HDROP>(block);
+}
+
+bool Watcher::Next(Box* box, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  do {
+    std::vector<HWND> up = VisibleBoxes();
+    for (HWND h : up) {
+      if (std::find(seen_.begin(), seen_.end(), h) != seen_.end()) continue;
+      seen_.push_back(h);
+      *box = ReadBox(h);
+      box->othersUp = static_cast<int>(up.size()) - 1;
+      box->mainEnabled = IsWindowEnabled(main_) != FALSE;
+      boxes.push_back(*box);
+      return true;
+    }
+    Sleep(10);
+  } while (GetTickCount() - start < timeoutMs);
+  Fail("no message box appeared in time");
+  return false;
+}
+
+bool Watcher::NoNewBoxFor(DWORD ms) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    for (HWND h : VisibleBoxes())
+      if (std::find(seen_.begin(), seen_.end(), h) == seen_.end()) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+void Watcher::Dismiss(const Box& box) {
+  Press(box.hwnd);
+  if (!WaitGone(box.hwnd, 15000)) Fail("a message box did not close");
+}
+
+DropRun SendDrop(HWND window, HDROP drop,
+                 const std::function<void(Watcher&)>& script) {
+  std::atomic<bool> done{false};
+  Watcher watcher(window);
+  std::thread thread([&] {
+    script(watcher);
+    // Whatever the script left up is an error, and is closed so that the
+    // drop can return.
+    while (!done) {
+      for (HWND h : VisibleBoxes()) {
+        Box extra = ReadBox(h);
+        watcher.Fail("unexpected message box left up");
+        watcher.boxes.push_back(extra);
+        Press(h);
+        WaitGone(h, 5000);
+      }
+      Sleep(10);
+    }
+  });
+  SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+  done = true;
+  thread.join();
+  return {watcher.boxes, watcher.errors};
+}
+
+}  // namespace winbox

@@ -1,0 +1,72 @@
+// Message boxes of the test process, watched from a second thread while the
+// window thread is inside a drop: found, read both as CP932 bytes and as
+// UTF-16, and dismissed, each wait bounded so a failing test never hangs.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace winbox {
+
+struct Box {
+  HWND hwnd = nullptr;
+  std::string captionA, textA;     // as the ANSI calls give them
+  std::wstring captionW, textW;    // as the wide calls give them
+  HWND owner = nullptr;
+  int buttons = 0;                 // visible push buttons
+  int okButtons = 0;               // of which IDOK
+  int othersUp = 0;                // other boxes up when this one was found
+  bool mainEnabled = false;        // the main window, while this box was up
+};
+
+// Visible top-level dialog boxes of this process, topmost first.
+std::vector<HWND> VisibleBoxes();
+
+// True when `upper` comes before `lower` in the top-level z-order.
+bool IsAbove(HWND upper, HWND lower);
+
+// A drop handle as the shell makes one: DROPFILES with ANSI paths.
+HDROP MakeDrop(const std::vector<std::string>& paths);
+
+// The side of a drop run that the watcher thread sees.
+class Watcher {
+ public:
+  explicit Watcher(HWND mainWindow) : main_(mainWindow) {}
+  // Waits for a box not seen before; false (and an error) on timeout.
+  bool Next(Box* box, DWORD timeoutMs = 15000);
+  // True when no new box shows up within the time.
+  bool NoNewBoxFor(DWORD ms);
+  // Presses OK and waits until the box is gone.
+  void Dismiss(const Box& box);
+  void Fail(const std::string& error) { errors.push_back(error); }
+
+  std::vector<Box> boxes;  // every box found, in order
+  std::vector<std::string> errors;
+
+ private:
+  HWND main_;
+  std::vector<HWND> seen_;
+};
+
+struct DropRun {
+  std::vector<Box> boxes;
+  std::vector<std::string> errors;  // timeouts and leftover boxes
+};
+
+// Sends WM_DROPFILES to `window` on this thread (the window's own) while
+// `script` runs on a watcher thread; any box the script leaves is dismissed
+// and reported, so the drop always returns.
+DropRun SendDrop(HWND window, HDROP drop,
+                 const std::function<void(Watcher&)>& script);
+
+}  // namespace winbox

@@ -1,0 +1,137 @@
+// The Win32 file and memory layer on real files: positions above 2 GiB, sizes
+// above 4 GiB, short reads, scratch files, replacement and the code page.
+#include <gtest/gtest.h>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/win32_platform.h"
+#include "tests/support.h"
+
+using namespace testing_support;
+using tarnvell::File;
+using tarnvell::Win32Platform;
+
+namespace {
+
+// A sparse file of `size` bytes with `tag` written at `at`.
+void MakeSparse(const std::string& path, uint64_t size, uint64_t at,
+                const std::string& tag) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD unused = 0;
+  DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr);
+  LARGE_INTEGER pos;
+  pos.QuadPart = static_cast<LONGLONG>(size);
+  ASSERT_TRUE(SetFilePointerEx(h, pos, nullptr, FILE_BEGIN));
+  ASSERT_TRUE(SetEndOfFile(h));
+  pos.QuadPart = static_cast<LONGLONG>(at);
+  ASSERT_TRUE(SetFilePointerEx(h, pos, nullptr, FILE_BEGIN));
+  DWORD put = 0;
+  ASSERT_TRUE(WriteFile(h, tag.data(), static_cast<DWORD>(tag.size()), &put,
+                        nullptr));
+  CloseHandle(h);
+}
+
+TEST(Win32Platform, ReadsAtPositionsAbove2GiBAndSizesAbove4GiB) {
+  TempDir dir;
+  Win32Platform p;
+  const std::string path = dir / "big.bin";
+  MakeSparse(path, (uint64_t{5} << 30), 0x90000000u, "deep");
+  File* f = p.OpenRead(path.c_str());
+  ASSERT_NE(f, nullptr);
+  uint64_t size = 0;
+  EXPECT_TRUE(p.Size(f, &size));
+  EXPECT_EQ(size, uint64_t{5} << 30);
+  char got[4] = {0};
+  uint32_t delivered = 0;
+  EXPECT_TRUE(p.Seek(f, 0x90000000u));
+  EXPECT_TRUE(p.Read(f, got, 4, &delivered));
+  EXPECT_EQ(delivered, 4u);
+  EXPECT_EQ(std::string(got, 4), "deep");
+  EXPECT_TRUE(p.Close(f));
+}
+
+TEST(Win32Platform, ShortReadsAtTheEndAreNotFailures) {
+  TempDir dir;
+  Win32Platform p;
+  WriteFile(dir / "s.bin", "abc");
+  File* f = p.OpenRead((dir / "s.bin").c_str());
+  ASSERT_NE(f, nullptr);
+  char got[8] = {0};
+  uint32_t delivered = 99;
+  EXPECT_TRUE(p.Seek(f, 1));
+  EXPECT_TRUE(p.Read(f, got, 8, &delivered));
+  EXPECT_EQ(delivered, 2u);
+  EXPECT_TRUE(p.Seek(f, 1000));
+  EXPECT_TRUE(p.Read(f, got, 8, &delivered));
+  EXPECT_EQ(delivered, 0u);
+  EXPECT_TRUE(p.Close(f));
+}
+
+TEST(Win32Platform, ScratchFilesAreNewAndReplaceTheFinalNameWhole) {
+  TempDir dir;
+  Win32Platform p;
+  ASSERT_TRUE(p.SetCurrentDir(dir.path().c_str()));
+  WriteFile(dir / "out.pcx", "old and longer");
+  std::string temp1, temp2;
+  File* a = p.CreateTemp("out.pcx", &temp1);
+  File* b = p.CreateTemp("out.pcx", &temp2);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_NE(temp1, temp2);
+  EXPECT_LT(temp1.size(), 16u);
+  EXPECT_TRUE(p.Write(a, "new", 3));
+  EXPECT_TRUE(p.Close(a));
+  EXPECT_TRUE(p.Close(b));
+  EXPECT_EQ(ReadFile(dir / "out.pcx"), "old and longer");
+  EXPECT_TRUE(p.Commit(temp1.c_str(), "out.pcx"));
+  EXPECT_EQ(ReadFile(dir / "out.pcx"), "new");
+  p.Discard(temp2.c_str());
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"out.pcx"});
+}
+
+TEST(Win32Platform, FailuresAreReportedInWords) {
+  TempDir dir;
+  Win32Platform p;
+  EXPECT_EQ(p.OpenRead((dir / "missing.fnt").c_str()), nullptr);
+  EXPECT_FALSE(p.LastError().empty());
+  EXPECT_FALSE(p.SetCurrentDir((dir / "no such folder").c_str()));
+  const std::string why = p.LastError();
+  EXPECT_TRUE(why.find("(error 3)") != std::string::npos ||
+              why.find("(error 2)") != std::string::npos)
+      << why;
+}
+
+TEST(Win32Platform, BlocksAreZeroFilledAndUsableForZeroBytes) {
+  Win32Platform p;
+  void* empty = p.Alloc(0);
+  EXPECT_NE(empty, nullptr);
+  p.Free(empty);
+  unsigned char* block = static_cast<unsigned char*>(p.Alloc(4096));
+  ASSERT_NE(block, nullptr);
+  bool zero = true;
+  for (int i = 0; i < 4096; ++i) zero = zero && block[i] == 0;
+  EXPECT_TRUE(zero);
+  p.Free(block);
+}
+
+TEST(Win32Platform, LeadBytesComeFromTheAnsiCodePage) {
+  ASSERT_EQ(GetACP(), 932u);
+  const auto rules = Win32Platform().Rules();
+  EXPECT_EQ(rules.separator, '\\');
+  ASSERT_NE(rules.isLeadByte, nullptr);
+  EXPECT_TRUE(rules.isLeadByte(0x95));   // first byte of 表
+  EXPECT_TRUE(rules.isLeadByte(0xE0));
+  EXPECT_FALSE(rules.isLeadByte(0x5C));
+  EXPECT_FALSE(rules.isLeadByte(0xA1));  // a half-width katakana
+  EXPECT_FALSE(rules.isLeadByte('a'));
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+// The program as its own process, as a user starts it: its window is found
+// by class and title, placed and styled as a drop target, and closing it ends
+// the process with exit code 0.
+#include <gtest/gtest.h>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+const char kClass[] = "Default Class Name";
+const char kTitle[] = "Tarnvell";
+
+// tarnvell.exe beside this test program.
+std::string ProgramPath() {
+  char self[MAX_PATH] = {0};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string path(self);
+  return path.substr(0, path.find_last_of("\\/") + 1) + "tarnvell.exe";
+}
+
+struct Running {
+  PROCESS_INFORMATION info = {};
+  ~Running() {
+    if (info.hProcess == nullptr) return;
+    if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
+      TerminateProcess(info.hProcess, 99);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+};
+
+bool Start(Running* run) {
+  std::string command = "\"" + ProgramPath() + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  return CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &si, &run->info) != FALSE;
+}
+
+struct Search {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
+  Search* s = reinterpret_cast<Search*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  char cls[64] = {0}, title[64] = {0};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  GetWindowTextA(hwnd, title, sizeof title);
+  if (pid == s->pid && std::string(cls) == kClass && std::string(title) == kTitle &&
+      IsWindowVisible(hwnd)) {
+    s->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The process's visible window of our class and title, polled for a while.
+HWND WaitForWindow(DWORD pid, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  do {
+    Search s{pid, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&s));
+    if (s.found != nullptr) return s.found;
+    Sleep(20);
+  } while (GetTickCount() - start < timeoutMs);
+  return nullptr;
+}
+
+bool WaitForDropTarget(HWND window, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES)) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+TEST(Program, OpensItsCentredWindowAndExitsWithZeroOnClose) {
+  ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 800) << "needs an 800x600 screen";
+  ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), 600) << "needs an 800x600 screen";
+  Running run;
+  ASSERT_TRUE(Start(&run)) << ProgramPath();
+  HWND window = WaitForWindow(run.info.dwProcessId, 30000);
+  ASSERT_NE(window, nullptr);
+  // FindWindow sees it by class and title too.
+  EXPECT_NE(FindWindowA(kClass, kTitle), nullptr);
+
+  RECT r = {};
+  ASSERT_TRUE(GetWindowRect(window, &r));
+  EXPECT_EQ(r.left, 300);
+  EXPECT_EQ(r.top, 200);
+  EXPECT_EQ(r.right - r.left, 200);
+  EXPECT_EQ(r.bottom - r.top, 200);
+  // The window becomes a drop target just after it is shown.
+  EXPECT_TRUE(WaitForDropTarget(window, 30000));
+  EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & WS_OVERLAPPEDWINDOW,
+            static_cast<LONG>(WS_OVERLAPPEDWINDOW));
+
+  ASSERT_TRUE(PostMessageA(window, WM_CLOSE, 0, 0));
+  ASSERT_EQ(WaitForSingleObject(run.info.hProcess, 30000), WAIT_OBJECT_0);
+  DWORD code = 1234;
+  ASSERT_TRUE(GetExitCodeProcess(run.info.hProcess, &code));
+  EXPECT_EQ(code, 0u);
+}
+
+TEST(Program, EveryStartOpensAWindowOfItsOwn) {
+  Running first, second;
+  ASSERT_TRUE(Start(&first));
+  ASSERT_TRUE(Start(&second));
+  HWND a = WaitForWindow(first.info.dwProcessId, 30000);
+  HWND b = WaitForWindow(second.info.dwProcessId, 30000);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_NE(a, b);
+  PostMessageA(a, WM_CLOSE, 0, 0);
+  PostMessageA(b, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(first.info.hProcess, 30000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(second.info.hProcess, 30000), WAIT_OBJECT_0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

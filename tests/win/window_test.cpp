@@ -1,0 +1,252 @@
+// The real window with its real procedure, fed drop handles built like the
+// shell's; every notice is read back off the screen as bytes and as UTF-16.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/shell.h"
+#include "tests/support.h"
+#include "tests/win/boxes.h"
+
+using namespace testing_support;
+using winbox::Box;
+using winbox::DropRun;
+using winbox::MakeDrop;
+using winbox::SendDrop;
+using winbox::Watcher;
+
+namespace {
+
+HWND g_window = nullptr;
+
+// The notices as the user reads them, independent of any code page.
+struct WideNotice {
+  const wchar_t* text;
+  const wchar_t* caption;
+};
+const WideNotice kWide[] = {
+    {L"", L""},
+    {L"読込エラー1", L"警告"},
+    {L"分割を完了しました", L"確認"},
+    {L"fntファイルではありません\n結合の場合はpcxとtxtを両方同時にドロップして下さい",
+     L"警告"},
+    {L"取り扱えるファイルではありません\nfntファイルはひとつずつドロップして下さい",
+     L"警告"},
+    {L"結合を完了しました", L"確認"},
+    {L"ファイル数が多すぎます\n分割の場合は1つずつ、結合の場合はpcxとtxtを同時ドロップのみ受け付けます",
+     L"確認"},
+};
+
+// A plain OK box with no owner, showing notice n.
+void ExpectNotice(const Box& box, int n) {
+  SCOPED_TRACE("notice " + std::to_string(n));
+  const Shown expected = Expected(n);
+  EXPECT_EQ(box.textA, expected.text);
+  EXPECT_EQ(box.captionA, expected.caption);
+  EXPECT_TRUE(box.textW == kWide[n].text);
+  EXPECT_TRUE(box.captionW == kWide[n].caption);
+  EXPECT_EQ(box.owner, nullptr);
+  EXPECT_EQ(box.buttons, 1);
+  EXPECT_EQ(box.okButtons, 1);
+  EXPECT_TRUE(box.mainEnabled);
+}
+
+// Drops the paths and dismisses the notices it expects as soon as each is
+// read; any further box is reported by SendDrop.
+DropRun DropAndDismiss(const std::vector<std::string>& paths, int expected) {
+  return SendDrop(g_window, MakeDrop(paths), [expected](Watcher& w) {
+    Box box;
+    for (int i = 0; i < expected && w.Next(&box); ++i) w.Dismiss(box);
+  });
+}
+
+std::vector<int> Notices(const DropRun& run) {
+  std::vector<int> numbers;
+  for (const Box& b : run.boxes) {
+    int n = 0;
+    for (int i = 1; i <= 6; ++i)
+      if (b.textW == kWide[i].text) n = i;
+    numbers.push_back(n);
+    if (n != 0) ExpectNotice(b, n);
+  }
+  return numbers;
+}
+
+bool ExistsWide(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring Widen(const std::string& ascii) {
+  return std::wstring(ascii.begin(), ascii.end());
+}
+
+TEST(Window, CentresWithTruncatingDivision) {
+  EXPECT_EQ(tarnvell::CentredEdge(800), 300);
+  EXPECT_EQ(tarnvell::CentredEdge(600), 200);
+  EXPECT_EQ(tarnvell::CentredEdge(199), 0);
+  EXPECT_EQ(tarnvell::CentredEdge(197), -1);
+  EXPECT_TRUE(GetWindowLongA(g_window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+}
+
+TEST(Window, SplitsADroppedContainerBesideIt) {
+  TempDir dir;
+  WriteFile(dir / "Big.FNT", Header(64, 3, 67, 4) + "IMGtext");
+  DropRun run = DropAndDismiss({dir / "Big.FNT"}, 1);
+  EXPECT_TRUE(run.errors.empty());
+  EXPECT_EQ(Notices(run), std::vector<int>{2});
+  EXPECT_EQ(ReadFile(dir / "Big.pcx"), "IMG");
+  EXPECT_EQ(ReadFile(dir / "Big.txt"), "text");
+}
+
+TEST(Window, JoinsAnImageAndATextNamedAfterTheSecond) {
+  TempDir dir;
+  WriteFile(dir / "b.txt", "text");
+  WriteFile(dir / "a.pcx", "image");
+  DropRun run = DropAndDismiss({dir / "b.txt", dir / "a.pcx"}, 1);
+  EXPECT_TRUE(run.errors.empty());
+  EXPECT_EQ(Notices(run), std::vector<int>{5});
+  EXPECT_EQ(ReadFile(dir / "a.fnt"), Header(64, 5, 69, 4) + "imagetext");
+}
+
+TEST(Window, EveryRefusalShowsItsNoticeAndWritesNothing) {
+  TempDir dir;
+  WriteFile(dir / "bad.fnt", "not a container at all, but long enough");
+  WriteFile(dir / "a.pcx", "image");
+  WriteFile(dir / "t.txt", "text");
+  const auto before = dir.List();
+  struct Case {
+    std::vector<std::string> paths;
+    std::vector<int> notices;
+  } cases[] = {
+      {{dir / "bad.fnt"}, {1}},
+      {{dir / "a.pcx"}, {3}},
+      {{dir / "a.pcx", dir / "bad.fnt"}, {4}},
+      {{dir / "a.pcx", dir / "t.txt", dir / "bad.fnt"}, {6}},
+      {{}, {6}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.paths.empty() ? "no files" : c.paths.back());
+    DropRun run = DropAndDismiss(c.paths, static_cast<int>(c.notices.size()));
+    EXPECT_TRUE(run.errors.empty());
+    EXPECT_EQ(Notices(run), c.notices);
+  }
+  EXPECT_EQ(dir.List(), before);
+}
+
+TEST(Window, AFileThatCannotBeOpenedEndsTheDropSilently) {
+  TempDir dir;
+  DropRun run = DropAndDismiss({dir / "gone.fnt"}, 0);
+  EXPECT_TRUE(run.errors.empty());
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_TRUE(dir.List().empty());
+}
+
+TEST(Window, TwoUnusableFilesGetNoticeFourTwiceOneAfterTheOther) {
+  TempDir dir;
+  WriteFile(dir / "x.fnt", "x");
+  WriteFile(dir / "y.fnt", "y");
+  bool secondWaited = false;
+  DropRun run = SendDrop(g_window, MakeDrop({dir / "x.fnt", dir / "y.fnt"}),
+                         [&](Watcher& w) {
+                           Box first, second;
+                           if (!w.Next(&first)) return;
+                           secondWaited = w.NoNewBoxFor(500);
+                           w.Dismiss(first);
+                           if (w.Next(&second)) w.Dismiss(second);
+                         });
+  EXPECT_TRUE(run.errors.empty());
+  EXPECT_TRUE(secondWaited);
+  ASSERT_EQ(Notices(run), (std::vector<int>{4, 4}));
+  EXPECT_EQ(run.boxes[0].othersUp, 0);
+  EXPECT_EQ(run.boxes[1].othersUp, 0);
+}
+
+TEST(Window, ADropWhileANoticeIsUpIsHandledAtOnceOnTop) {
+  TempDir dir;
+  WriteFile(dir / "a.pcx", "image");
+  WriteFile(dir / "n.fnt", Header(64, 2, 66, 2) + "PCtx");
+  bool onTop = false, splitBeforeFirstClosed = false, firstStillUp = false;
+  DropRun run = SendDrop(
+      g_window, MakeDrop({dir / "a.pcx"}), [&](Watcher& w) {
+        Box first, nested;
+        if (!w.Next(&first)) return;
+        PostMessageA(g_window, WM_DROPFILES,
+                     reinterpret_cast<WPARAM>(MakeDrop({dir / "n.fnt"})), 0);
+        if (w.Next(&nested)) {
+          onTop = winbox::IsAbove(nested.hwnd, first.hwnd);
+          firstStillUp = IsWindowVisible(first.hwnd) != FALSE;
+          w.Dismiss(nested);
+          splitBeforeFirstClosed = ReadFile(dir / "n.pcx") == "PC" &&
+                                   ReadFile(dir / "n.txt") == "tx";
+        }
+        w.Dismiss(first);
+      });
+  EXPECT_TRUE(run.errors.empty());
+  ASSERT_EQ(Notices(run), (std::vector<int>{3, 2}));
+  EXPECT_EQ(run.boxes[1].othersUp, 1);
+  EXPECT_TRUE(firstStillUp);
+  EXPECT_TRUE(onTop);
+  EXPECT_TRUE(splitBeforeFirstClosed);
+}
+
+TEST(Window, JapaneseNameWhoseSecondByteIsABackslash) {
+  TempDir dir;
+  const std::string name = Cp932("表");
+  ASSERT_EQ(name, "\x95\x5C");
+  WriteFile(dir / (name + ".fnt"), Header(64, 2, 66, 2) + "PCtx");
+  DropRun run = DropAndDismiss({dir / (name + ".fnt")}, 1);
+  EXPECT_TRUE(run.errors.empty());
+  EXPECT_EQ(Notices(run), std::vector<int>{2});
+  EXPECT_EQ(ReadFile(dir / (name + ".pcx")), "PC");
+  EXPECT_EQ(ReadFile(dir / (name + ".txt")), "tx");
+  // The names on disk are the character itself, not a cut at its 0x5C.
+  EXPECT_TRUE(ExistsWide(Widen(dir.path()) + L"\\表.pcx"));
+  EXPECT_TRUE(ExistsWide(Widen(dir.path()) + L"\\表.txt"));
+  EXPECT_EQ(dir.List().size(), 3u);
+}
+
+TEST(Window, APathTooLongForTheBufferIsNeverUsedCut) {
+  TempDir dir;
+  // The first 259 bytes of each long path name a real input file.
+  const std::string prefix = dir.path() + "\\";
+  ASSERT_LT(prefix.size(), 200u);
+  auto cutTo259 = [&](char fill, const std::string& ext) {
+    return prefix + std::string(259 - prefix.size() - 4, fill) + ext;
+  };
+  const std::string container = cutTo259('c', ".fnt");
+  const std::string image = cutTo259('p', ".pcx");
+  ASSERT_EQ(container.size(), 259u);
+  WriteFile(container, Header(64, 2, 66, 2) + "PCtx");
+  WriteFile(image, "image");
+  WriteFile(dir / "t.txt", "text");
+  const auto before = dir.List();
+  DropRun alone = DropAndDismiss({container + "xyz"}, 1);
+  EXPECT_TRUE(alone.errors.empty());
+  EXPECT_EQ(Notices(alone), std::vector<int>{3});
+  DropRun pair = DropAndDismiss({image + "zz", dir / "t.txt"}, 1);
+  EXPECT_TRUE(pair.errors.empty());
+  EXPECT_EQ(Notices(pair), std::vector<int>{4});
+  EXPECT_EQ(dir.List(), before);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // The notices are CP932 bytes; only a CP932 system shows them as Japanese.
+  if (GetACP() != 932) {
+    std::fprintf(stderr, "window_tests: the ANSI code page is %u, not 932\n",
+                 GetACP());
+    return 2;
+  }
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  if (tarnvell::RegisterMainClass(instance) == 0 ||
+      (g_window = tarnvell::CreateMainWindow(instance)) == nullptr) {
+    std::fprintf(stderr, "window_tests: cannot create the window\n");
+    return 2;
+  }
+  int result = RUN_ALL_TESTS();
+  DestroyWindow(g_window);
+  return result;
+}
