@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string> names = fuzzing::List(dir);
 
   uint8_t head[32] = {};
-  std::memcpy(head, data, size < sizeof head ? size : sizeof head);
+  if (size > 0) std::memcpy(head, data, size < sizeof head ? size : sizeof head);
   if (!Signed(head) || size < sizeof head) {
     Check(result.outcome == tarnvell::Outcome::kRefused, "a bad header was not refused");
     Check(shown == std::vector<int>{1}, "a bad header did not get notice 1");
