@@ -51,7 +51,8 @@ File* Win32Platform::CreateTemp(const char* finalName, std::string* tempName) {
                         static_cast<unsigned>(GetTickCount());
   for (int attempt = 0; attempt < 100; ++attempt) {
     char name[32];
-    std::snprintf(name, sizeof name, "~tv%08x.tmp",
+    // The same short scratch names as elsewhere, so a leftover is recognised.
+    std::snprintf(name, sizeof name, ".tarnvell-%08x.tmp",
                   (seed + ++counter * 40503u) & 0xffffffffu);
     // CREATE_NEW never opens a file that is already there.
     HANDLE h = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,

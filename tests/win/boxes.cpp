@@ -109,6 +109,23 @@ HDROP MakeDrop(const std::vector<std::string>& paths) {
   return static_cast<HDROP>(block);
 }
 
+HDROP MakeWideDrop(const std::vector<std::wstring>& paths) {
+  size_t size = sizeof(DROPFILES) + sizeof(wchar_t);
+  for (const auto& p : paths) size += (p.size() + 1) * sizeof(wchar_t);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+  if (block == nullptr) return nullptr;
+  DROPFILES* df = static_cast<DROPFILES*>(GlobalLock(block));
+  df->pFiles = sizeof(DROPFILES);
+  df->fWide = TRUE;
+  char* at = reinterpret_cast<char*>(df) + sizeof(DROPFILES);
+  for (const auto& p : paths) {
+    std::memcpy(at, p.c_str(), (p.size() + 1) * sizeof(wchar_t));
+    at += (p.size() + 1) * sizeof(wchar_t);
+  }
+  GlobalUnlock(block);
+  return static_cast<HDROP>(block);
+}
+
 bool Watcher::Next(Box* box, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
   do {

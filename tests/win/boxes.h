@@ -38,6 +38,9 @@ bool IsAbove(HWND upper, HWND lower);
 // A drop handle as the shell makes one: DROPFILES with ANSI paths.
 HDROP MakeDrop(const std::vector<std::string>& paths);
 
+// The same with UTF-16 paths (fWide TRUE), as Wine makes one from an X drop.
+HDROP MakeWideDrop(const std::vector<std::wstring>& paths);
+
 // The side of a drop run that the watcher thread sees.
 class Watcher {
  public:

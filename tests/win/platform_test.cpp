@@ -86,7 +86,8 @@ TEST(Win32Platform, ScratchFilesAreNewAndReplaceTheFinalNameWhole) {
   ASSERT_NE(a, nullptr);
   ASSERT_NE(b, nullptr);
   EXPECT_NE(temp1, temp2);
-  EXPECT_LT(temp1.size(), 16u);
+  EXPECT_LT(temp1.size(), 32u);
+  EXPECT_EQ(temp1.rfind(".tarnvell-", 0), 0u) << temp1;
   EXPECT_TRUE(p.Write(a, "new", 3));
   EXPECT_TRUE(p.Close(a));
   EXPECT_TRUE(p.Close(b));

@@ -2,6 +2,7 @@
 // shell's; every notice is read back off the screen as bytes and as UTF-16.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -204,6 +205,23 @@ TEST(Window, JapaneseNameWhoseSecondByteIsABackslash) {
   EXPECT_TRUE(ExistsWide(Widen(dir.path()) + L"\\表.pcx"));
   EXPECT_TRUE(ExistsWide(Widen(dir.path()) + L"\\表.txt"));
   EXPECT_EQ(dir.List().size(), 3u);
+}
+
+TEST(Window, AWideDropAsWineMakesFromAnXDropWorksTheSame) {
+  TempDir dir;
+  const std::string name = Cp932("表");
+  WriteFile(dir / "a.pcx", "image");
+  WriteFile(dir / (name + ".txt"), "text");
+  const std::wstring wdir = Widen(dir.path());
+  DropRun run = SendDrop(
+      g_window, winbox::MakeWideDrop({wdir + L"\\a.pcx", wdir + L"\\表.txt"}),
+      [](Watcher& w) {
+        Box box;
+        if (w.Next(&box)) w.Dismiss(box);
+      });
+  EXPECT_TRUE(run.errors.empty());
+  EXPECT_EQ(Notices(run), std::vector<int>{5});
+  EXPECT_EQ(ReadFile(dir / (name + ".fnt")), Header(64, 5, 69, 4) + "imagetext");
 }
 
 TEST(Window, APathTooLongForTheBufferIsNeverUsedCut) {
