@@ -31,7 +31,7 @@ if(TARNVELL_TESTS)
   target_link_libraries(notice_demo PRIVATE tarnvell_shell)
 
   foreach(t window_tests process_tests platform_tests)
-    add_test(NAME ${t} COMMAND ${t} $<TARGET_FILE:tarnvell>)
+    add_test(NAME ${t} COMMAND ${t})
     set_tests_properties(${t} PROPERTIES LABELS windows TIMEOUT 300)
   endforeach()
 endif()
