@@ -90,6 +90,12 @@ TEST(Window, CentresWithTruncatingDivision) {
   EXPECT_TRUE(GetWindowLongA(g_window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
 }
 
+TEST(Window, ProgramEndsWithOneWhenItsClassCannotBeRegistered) {
+  // The class is registered already in this process, so a second start fails
+  // before any window is made.
+  EXPECT_EQ(tarnvell::RunProgram(GetModuleHandleA(nullptr)), 1);
+}
+
 TEST(Window, SplitsADroppedContainerBesideIt) {
   TempDir dir;
   WriteFile(dir / "Big.FNT", Header(64, 3, 67, 4) + "IMGtext");
