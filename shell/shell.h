@@ -2,14 +2,7 @@
 // turns a shell drop into one HandleDrop call with message-box notices.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#include <shellapi.h>
+#include "platform/windows_api.h"
 
 #include "core/drop.h"
 

@@ -3,14 +3,7 @@
 // UTF-16, and dismissed, each wait bounded so a failing test never hangs.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#include <shellapi.h>
+#include "platform/windows_api.h"
 
 #include <functional>
 #include <string>
