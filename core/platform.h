@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace tarnvell {
@@ -66,5 +67,14 @@ class Platform {
   // Why the most recent failed call failed, in words.
   virtual std::string LastError() const = 0;
 };
+
+// The bare name of the nth candidate scratch file: short, so a long final
+// name still fits beside it, and alike on every platform, so a leftover is
+// recognised.
+inline std::string ScratchName(uint32_t n) {
+  char name[32];
+  std::snprintf(name, sizeof name, ".tarnvell-%08x.tmp", static_cast<unsigned>(n));
+  return name;
+}
 
 }  // namespace tarnvell

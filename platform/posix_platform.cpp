@@ -71,11 +71,9 @@ File* PosixPlatform::CreateTemp(const char* finalName, std::string* tempName) {
   const unsigned seed = static_cast<unsigned>(getpid()) ^
                         static_cast<unsigned>(std::time(nullptr));
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[32];
-    std::snprintf(name, sizeof name, ".tarnvell-%08x.tmp",
-                  (seed + ++counter * 2654435761u) & 0xffffffffu);
+    const std::string name = ScratchName(seed + ++counter * 2654435761u);
     // O_EXCL never opens an existing file and never follows a link.
-    int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, DefaultMode());
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, DefaultMode());
     if (fd >= 0) {
       *tempName = name;
       SetPending(name);

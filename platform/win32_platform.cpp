@@ -44,12 +44,9 @@ File* Win32Platform::CreateTemp(const char* finalName, std::string* tempName) {
   const unsigned seed = static_cast<unsigned>(GetCurrentProcessId()) * 2654435761u ^
                         static_cast<unsigned>(GetTickCount());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[32];
-    // The same short scratch names as elsewhere, so a leftover is recognised.
-    std::snprintf(name, sizeof name, ".tarnvell-%08x.tmp",
-                  (seed + ++counter * 40503u) & 0xffffffffu);
+    const std::string name = ScratchName(seed + ++counter * 40503u);
     // CREATE_NEW never opens a file that is already there.
-    HANDLE h = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       *tempName = name;

@@ -92,38 +92,36 @@ bool IsAbove(HWND upper, HWND lower) {
   return false;
 }
 
-HDROP MakeDrop(const std::vector<std::string>& paths) {
-  size_t size = sizeof(DROPFILES) + 1;  // the list ends with an empty name
-  for (const auto& p : paths) size += p.size() + 1;
+namespace {
+
+// A drop block as the shell hands it over: the header, then each path with
+// its NUL, then an empty name ending the list.
+template <typename Char>
+HDROP MakeDropOf(const std::vector<std::basic_string<Char>>& paths) {
+  size_t size = sizeof(DROPFILES) + sizeof(Char);
+  for (const auto& p : paths) size += (p.size() + 1) * sizeof(Char);
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
   if (block == nullptr) return nullptr;
   DROPFILES* df = static_cast<DROPFILES*>(GlobalLock(block));
   df->pFiles = sizeof(DROPFILES);
-  df->fWide = FALSE;
+  df->fWide = sizeof(Char) == sizeof(wchar_t) ? TRUE : FALSE;
   char* at = reinterpret_cast<char*>(df) + sizeof(DROPFILES);
   for (const auto& p : paths) {
-    std::memcpy(at, p.c_str(), p.size() + 1);
-    at += p.size() + 1;
+    std::memcpy(at, p.c_str(), (p.size() + 1) * sizeof(Char));
+    at += (p.size() + 1) * sizeof(Char);
   }
   GlobalUnlock(block);
   return static_cast<HDROP>(block);
 }
 
+}  // namespace
+
+HDROP MakeDrop(const std::vector<std::string>& paths) {
+  return MakeDropOf(paths);
+}
+
 HDROP MakeWideDrop(const std::vector<std::wstring>& paths) {
-  size_t size = sizeof(DROPFILES) + sizeof(wchar_t);
-  for (const auto& p : paths) size += (p.size() + 1) * sizeof(wchar_t);
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-  if (block == nullptr) return nullptr;
-  DROPFILES* df = static_cast<DROPFILES*>(GlobalLock(block));
-  df->pFiles = sizeof(DROPFILES);
-  df->fWide = TRUE;
-  char* at = reinterpret_cast<char*>(df) + sizeof(DROPFILES);
-  for (const auto& p : paths) {
-    std::memcpy(at, p.c_str(), (p.size() + 1) * sizeof(wchar_t));
-    at += (p.size() + 1) * sizeof(wchar_t);
-  }
-  GlobalUnlock(block);
-  return static_cast<HDROP>(block);
+  return MakeDropOf(paths);
 }
 
 bool Watcher::Next(Box* box, DWORD timeoutMs) {
