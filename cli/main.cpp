@@ -1,7 +1,6 @@
 // The command-line front end: the arguments are one drop of files, and each
 // notice is printed as "caption: text" in UTF-8.
 #include <iconv.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -68,16 +67,36 @@ bool IsCompletion(const char* text) {
          text == tarnvell::TextOf(Notice::kJoinDone).text;
 }
 
-// Completions go to standard output, refusals to standard error.
+// Completions go to standard output, refusals to standard error. A notice
+// that cannot be written is remembered, so the exit status can say so.
 class ConsoleSink : public tarnvell::MessageSink {
  public:
   void Show(const char* text, const char* caption) override {
     std::FILE* stream = IsCompletion(text) ? stdout : stderr;
-    std::fprintf(stream, "%s: %s\n", Utf8FromCp932(caption).c_str(),
-                 Utf8FromCp932(text).c_str());
-    std::fflush(stream);
+    if (std::fprintf(stream, "%s: %s\n", Utf8FromCp932(caption).c_str(),
+                     Utf8FromCp932(text).c_str()) < 0 ||
+        std::fflush(stream) != 0) {
+      if (lostError == 0) lostError = errno != 0 ? errno : EIO;
+    }
   }
+  int lostError = 0;  // why a notice could not be written, or 0
 };
+
+// A name as it may be shown on a terminal: control bytes become \xHH, so a
+// file name cannot send escape sequences.
+std::string Printable(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
 
 // The window's shell always delivers full paths; so does this front end.
 std::string MakeAbsolute(const std::string& path) {
@@ -93,20 +112,19 @@ std::string MakeAbsolute(const std::string& path) {
   return cwd + path;
 }
 
-// An interrupted split or join leaves no scratch file behind.
-void OnSignal(int sig) {
-  tarnvell::RemovePendingScratchFile();
-  signal(sig, SIG_DFL);
-  raise(sig);
-}
-
-void InstallSignalHandlers() {
-  const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-  for (int sig : signals) signal(sig, OnSignal);
+// The exit status once everything is printed: a failure when standard output
+// (a full disk, a closed pipe) lost anything, which one line then says.
+int Finish(int code, int lostError) {
+  errno = 0;
+  if (lostError == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout)))
+    lostError = errno != 0 ? errno : EIO;
+  if (lostError == 0) return code;
+  std::fprintf(stderr, "tarnvell: standard output: %s\n", std::strerror(lostError));
+  return kExitFailed;
 }
 
 int UsageError(const char* problem, const char* arg) {
-  std::fprintf(stderr, "tarnvell: %s '%s'\n", problem, arg);
+  std::fprintf(stderr, "tarnvell: %s '%s'\n", problem, Printable(arg).c_str());
   std::fprintf(stderr, "Try 'tarnvell --help' for more information.\n");
   return kExitUsage;
 }
@@ -114,6 +132,7 @@ int UsageError(const char* problem, const char* arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tarnvell::HandleSignalsForCleanUp();
   tarnvell::DropList drop;
   bool options = true;
   for (int i = 1; i < argc; ++i) {
@@ -122,10 +141,10 @@ int main(int argc, char** argv) {
       options = false;
     } else if (options && (arg == "-h" || arg == "--help")) {
       std::fputs(kUsage, stdout);
-      return kExitDone;
+      return Finish(kExitDone, 0);
     } else if (options && (arg == "-V" || arg == "--version")) {
       std::printf("tarnvell %s\n", TARNVELL_VERSION);
-      return kExitDone;
+      return Finish(kExitDone, 0);
     } else if (options && arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option", argv[i]);
     } else {
@@ -133,18 +152,18 @@ int main(int argc, char** argv) {
     }
   }
   if (drop.paths.empty()) {
-    std::fputs(kUsage, stdout);
+    std::fputs(kUsage, stderr);
     return kExitUsage;
   }
   drop.count = static_cast<uint32_t>(drop.paths.size());
 
-  InstallSignalHandlers();
   tarnvell::PosixPlatform platform;
   ConsoleSink sink;
   tarnvell::DropResult result = tarnvell::HandleDrop(drop, sink, platform);
   if (result.outcome == tarnvell::Outcome::kStopped)
-    std::fprintf(stderr, "tarnvell: %s: %s\n", result.file.c_str(),
+    std::fprintf(stderr, "tarnvell: %s: %s\n", Printable(result.file).c_str(),
                  result.reason.c_str());
-  return result.outcome == tarnvell::Outcome::kCompleted ? kExitDone
-                                                         : kExitFailed;
+  return Finish(result.outcome == tarnvell::Outcome::kCompleted ? kExitDone
+                                                                : kExitFailed,
+                sink.lostError);
 }

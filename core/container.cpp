@@ -39,6 +39,8 @@ DropResult Completed() {
 
 DropResult Refused() { return DropResult(); }
 
+const char kChanged[] = "the file changed while it was being read";
+
 // One run of bytes of an output file.
 struct Piece {
   const void* data;
@@ -46,7 +48,8 @@ struct Piece {
 };
 
 // Writes the pieces to a scratch file beside `name` and moves it into place
-// only when all of it is written, so a failure never leaves a partial file
+// only when all of it is written and flushed, taking over the permissions and
+// owner of the file it replaces, so a failure never leaves a partial file
 // under the final name nor harms an earlier file of that name.
 bool WriteOutput(Platform& platform, const std::string& dir,
                  const std::string& name, const Piece* pieces, int count,
@@ -60,6 +63,7 @@ bool WriteOutput(Platform& platform, const std::string& dir,
   bool written = true;
   for (int i = 0; i < count && written; ++i)
     written = platform.Write(out, pieces[i].data, pieces[i].length);
+  written = written && platform.Adopt(out, name.c_str());
   if (!written) *failure = Stopped(dir + name, platform.LastError());
   bool closed = platform.Close(out);
   if (written && !closed) {
@@ -70,8 +74,15 @@ bool WriteOutput(Platform& platform, const std::string& dir,
     written = false;
     *failure = Stopped(dir + name, platform.LastError());
   }
-  if (!written) platform.Discard(temp.c_str());
-  return written;
+  if (!written) {
+    platform.Discard(temp.c_str());
+    return false;
+  }
+  // Once the folder is flushed, a power cut can no longer bring back the file
+  // that was replaced.
+  if (platform.SyncDir()) return true;
+  *failure = Stopped(dir, platform.LastError());
+  return false;
 }
 
 // Makes the naming path's folder current so outputs created by bare name land
@@ -81,6 +92,29 @@ bool PlaceOutputs(Platform& platform, const std::string& dir,
   if (dir.empty() || platform.SetCurrentDir(dir.c_str())) return true;
   *failure = Stopped(dir, platform.LastError());
   return false;
+}
+
+// Refuses to write where a name already stands for one of the inputs (through
+// a link or a second name), which would replace the input by its own output.
+bool NotOverInputs(Platform& platform, const std::string& dir,
+                   const std::string* names, int nameCount,
+                   const FileIdentity* inputs, int inputCount,
+                   DropResult* failure) {
+  for (int i = 0; i < nameCount; ++i) {
+    FileIdentity there;
+    bool exists = false;
+    if (!platform.IdentifyName(names[i].c_str(), &there, &exists)) {
+      *failure = Stopped(dir + names[i], platform.LastError());
+      return false;
+    }
+    for (int j = 0; exists && j < inputCount; ++j) {
+      if (SameFile(there, inputs[j])) {
+        *failure = Stopped(dir + names[i], "is the input itself");
+        return false;
+      }
+    }
+  }
+  return true;
 }
 
 MemberBuffer AllocMember(Platform& platform, uint32_t length) {
@@ -110,61 +144,71 @@ bool CloseInput(Platform& platform, File* in, bool ok, const std::string& path,
   return false;
 }
 
-// Reads `length` bytes at `offset` of the container into a zero-filled
-// buffer: bytes the container does not have (past its end) stay zero.
-bool ReadMember(Platform& platform, const std::string& path, uint32_t offset,
+// Reads `length` bytes at `offset` of the open container into a zero-filled
+// buffer (bytes the container does not have stay zero), then makes sure the
+// container is still the version whose header was read.
+bool ReadMember(Platform& platform, File* in, const std::string& path,
+                const FileIdentity& version, uint32_t offset,
                 MemberBuffer* member, DropResult* failure) {
-  File* in = OpenInput(platform, path, failure);
-  if (in == nullptr) return false;
   uint32_t delivered = 0;
-  bool ok = platform.Seek(in, offset) &&
-            platform.Read(in, member->data, member->length, &delivered);
-  if (!ok) *failure = Stopped(path, platform.LastError());
-  return CloseInput(platform, in, ok, path, failure);
+  FileIdentity now;
+  if (!platform.Seek(in, offset) ||
+      !platform.Read(in, member->data, member->length, &delivered) ||
+      !platform.Identify(in, &now)) {
+    *failure = Stopped(path, platform.LastError());
+    return false;
+  }
+  if (SameVersion(now, version)) return true;
+  *failure = Stopped(path, kChanged);
+  return false;
 }
 
-// Copies one member of the container to its output file.
-bool SplitMember(Platform& platform, const std::string& path,
-                 uint32_t offset, uint32_t length, const std::string& dir,
-                 const std::string& name, DropResult* failure) {
+// Copies one member of the open container to its output file.
+bool SplitMember(Platform& platform, File* in, const std::string& path,
+                 const FileIdentity& version, uint32_t offset, uint32_t length,
+                 const std::string& dir, const std::string& name,
+                 DropResult* failure) {
   MemberBuffer member = AllocMember(platform, length);
   if (member.data == nullptr) {
     *failure = Stopped(dir + name, CannotAllocate(length));
     return false;
   }
   Piece piece = {member.data, member.length};
-  bool ok = ReadMember(platform, path, offset, &member, failure) &&
+  bool ok = ReadMember(platform, in, path, version, offset, &member, failure) &&
             WriteOutput(platform, dir, name, &piece, 1, failure);
   platform.Free(member.data);
   return ok;
 }
 
-// Reads a whole join input into a fresh buffer.
+// Reads a whole join input into a fresh buffer; an input that is longer or
+// shorter than its size said was being changed meanwhile.
 bool ReadInput(Platform& platform, const std::string& path, uint32_t limit,
-               MemberBuffer* member, DropResult* failure) {
+               MemberBuffer* member, FileIdentity* identity,
+               DropResult* failure) {
   File* in = OpenInput(platform, path, failure);
   if (in == nullptr) return false;
-  uint64_t size = 0;
-  bool ok = platform.Size(in, &size);
+  bool ok = platform.Identify(in, identity);
   if (!ok) {
     *failure = Stopped(path, platform.LastError());
-  } else if (size > limit) {
+  } else if (identity->size > limit) {
     ok = false;
     *failure = Stopped(path, "too large for a container member");
   } else {
-    *member = AllocMember(platform, static_cast<uint32_t>(size));
+    *member = AllocMember(platform, static_cast<uint32_t>(identity->size));
     if (member->data == nullptr) {
       ok = false;
-      *failure = Stopped(path, CannotAllocate(static_cast<uint32_t>(size)));
+      *failure = Stopped(path, CannotAllocate(static_cast<uint32_t>(identity->size)));
     }
   }
-  uint32_t delivered = 0;
-  if (ok && !platform.Read(in, member->data, member->length, &delivered)) {
+  uint32_t delivered = 0, more = 0;
+  uint8_t extra = 0;
+  if (ok && (!platform.Read(in, member->data, member->length, &delivered) ||
+             !platform.Read(in, &extra, 1, &more))) {
     ok = false;
     *failure = Stopped(path, platform.LastError());
-  } else if (ok && delivered != member->length) {
+  } else if (ok && (delivered != member->length || more != 0)) {
     ok = false;
-    *failure = Stopped(path, "the file changed while it was being read");
+    *failure = Stopped(path, kChanged);
   }
   return CloseInput(platform, in, ok, path, failure);
 }
@@ -219,16 +263,20 @@ void EncodeHeader(const ContainerHeader& header, uint8_t out[kHeaderSize]) {
 DropResult SplitContainer(const std::string& path, MessageSink& sink,
                           Platform& platform) {
   DropResult failure;
+  // One handle serves the whole split, so both members come from the very
+  // file whose header was read, even if another program saves over it.
   File* in = OpenInput(platform, path, &failure);
   if (in == nullptr) return failure;
+  FileIdentity version;
   // A short file reads as if padded with zeros.
   uint8_t head[kMemberTableEnd] = {};
   uint32_t delivered = 0;
-  bool read = platform.Read(in, head, sizeof head, &delivered);
+  bool read = platform.Identify(in, &version) &&
+              platform.Read(in, head, sizeof head, &delivered);
   if (!read) failure = Stopped(path, platform.LastError());
-  if (!CloseInput(platform, in, read, path, &failure)) return failure;
   // A file too short for its member table is as unreadable as a bad signature.
-  if (!SignatureMatches(head) || delivered < kMemberTableEnd) {
+  if (!read || !SignatureMatches(head) || delivered < kMemberTableEnd) {
+    if (!CloseInput(platform, in, read, path, &failure)) return failure;
     ShowNotice(sink, Notice::kReadError);
     return Refused();
   }
@@ -237,12 +285,14 @@ DropResult SplitContainer(const std::string& path, MessageSink& sink,
   const PathRules rules = platform.Rules();
   const std::string dir = DirectoryPart(path, rules);
   const std::string base = BaseName(FileNamePart(path, rules));
-  if (!PlaceOutputs(platform, dir, &failure)) return failure;
-  if (!SplitMember(platform, path, header.imageOffset, header.imageSize, dir,
-                   base + ".pcx", &failure) ||
-      !SplitMember(platform, path, header.textOffset, header.textSize, dir,
-                   base + ".txt", &failure))
-    return failure;
+  const std::string names[2] = {base + ".pcx", base + ".txt"};
+  bool ok = PlaceOutputs(platform, dir, &failure) &&
+            NotOverInputs(platform, dir, names, 2, &version, 1, &failure) &&
+            SplitMember(platform, in, path, version, header.imageOffset,
+                        header.imageSize, dir, names[0], &failure) &&
+            SplitMember(platform, in, path, version, header.textOffset,
+                        header.textSize, dir, names[1], &failure);
+  if (!CloseInput(platform, in, ok, path, &failure)) return failure;
   ShowNotice(sink, Notice::kSplitDone);
   return Completed();
 }
@@ -262,12 +312,13 @@ DropResult JoinContainer(const std::string& path0, const std::string& path1,
   }
 
   MemberBuffer image, text;
+  FileIdentity inputs[2];
   DropResult failure;
   bool ok = true;
   for (int i = 0; i < 2 && ok; ++i) {
     bool isImage = kinds[i] == Kind::kImage;
     ok = ReadInput(platform, *paths[i], isImage ? kLargestImage : UINT32_MAX,
-                   isImage ? &image : &text, &failure);
+                   isImage ? &image : &text, &inputs[i], &failure);
   }
   if (ok) {
     const PathRules rules = platform.Rules();
@@ -278,6 +329,7 @@ DropResult JoinContainer(const std::string& path0, const std::string& path1,
     const Piece pieces[3] = {
         {head, kHeaderSize}, {image.data, image.length}, {text.data, text.length}};
     ok = PlaceOutputs(platform, dir, &failure) &&
+         NotOverInputs(platform, dir, &name, 1, inputs, 2, &failure) &&
          WriteOutput(platform, dir, name, pieces, 3, &failure);
   }
   if (image.data != nullptr) platform.Free(image.data);

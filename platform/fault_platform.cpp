@@ -2,35 +2,53 @@
 
 namespace tarnvell {
 
+namespace {
+
+std::string Leaf(const std::string& path) {
+  size_t k = path.find_last_of("/\\");
+  return k == std::string::npos ? path : path.substr(k + 1);
+}
+
+}  // namespace
+
 const char* NameOf(Op op) {
-  static const char* const kNames[] = {"open",  "create", "move",  "read",
-                                       "write", "size",   "close", "commit",
-                                       "chdir", "alloc"};
+  static const char* const kNames[] = {
+      "open",   "create", "move", "read",  "write",  "identify", "lookup",
+      "adopt",  "close",  "commit", "sync", "chdir", "alloc"};
   return op < Op::kCount ? kNames[static_cast<int>(op)] : "none";
 }
 
-bool FaultPlatform::Fails(Op op) {
+bool FaultPlatform::Fails(Op op, const std::string& what) {
   int n = ++calls_[static_cast<int>(op)];
+  steps_[{op, n}] = what;
+  if (op == actionOp_ && n == actionAt_ && action_) action_();
   lastInjected_ = op == failOp_ && n == failAt_;
   return lastInjected_;
 }
 
 File* FaultPlatform::OpenRead(const char* path) {
-  return Fails(Op::kOpenRead) ? nullptr : inner_.OpenRead(path);
+  if (Fails(Op::kOpenRead, "open " + Leaf(path))) return nullptr;
+  File* file = inner_.OpenRead(path);
+  files_[file] = Leaf(path);
+  return file;
 }
 
 File* FaultPlatform::CreateTemp(const char* finalName, std::string* tempName) {
-  return Fails(Op::kCreateTemp) ? nullptr
-                                : inner_.CreateTemp(finalName, tempName);
+  const std::string what = std::string("the scratch file for ") + finalName;
+  if (Fails(Op::kCreateTemp, "create " + what)) return nullptr;
+  File* file = inner_.CreateTemp(finalName, tempName);
+  files_[file] = what;
+  return file;
 }
 
 bool FaultPlatform::Seek(File* file, uint32_t offset) {
-  return !Fails(Op::kSeek) && inner_.Seek(file, offset);
+  return !Fails(Op::kSeek, "move to " + std::to_string(offset) + " in " + NameOf(file)) &&
+         inner_.Seek(file, offset);
 }
 
 bool FaultPlatform::Read(File* file, void* buffer, uint32_t count,
                          uint32_t* delivered) {
-  if (Fails(Op::kRead)) {
+  if (Fails(Op::kRead, "read " + std::to_string(count) + " bytes of " + NameOf(file))) {
     *delivered = 0;
     return false;
   }
@@ -38,34 +56,60 @@ bool FaultPlatform::Read(File* file, void* buffer, uint32_t count,
 }
 
 bool FaultPlatform::Write(File* file, const void* buffer, uint32_t count) {
-  if (Fails(Op::kWrite)) {
+  if (Fails(Op::kWrite, "write " + std::to_string(count) + " bytes to " + NameOf(file))) {
     inner_.Write(file, buffer, count / 2);
     return false;
   }
   return inner_.Write(file, buffer, count);
 }
 
-bool FaultPlatform::Size(File* file, uint64_t* size) {
-  return !Fails(Op::kSize) && inner_.Size(file, size);
+bool FaultPlatform::Identify(File* file, FileIdentity* identity) {
+  return !Fails(Op::kIdentify, "check which file and version " + NameOf(file) + " is") &&
+         inner_.Identify(file, identity);
+}
+
+bool FaultPlatform::IdentifyName(const char* name, FileIdentity* identity,
+                                 bool* exists) {
+  return !Fails(Op::kIdentifyName, std::string("check what stands at ") + name) &&
+         inner_.IdentifyName(name, identity, exists);
+}
+
+bool FaultPlatform::Adopt(File* file, const char* finalName) {
+  return !Fails(Op::kAdopt, std::string("take the mode and owner of ") + finalName) &&
+         inner_.Adopt(file, finalName);
 }
 
 bool FaultPlatform::Close(File* file) {
-  bool injected = Fails(Op::kClose);
+  bool injected = Fails(Op::kClose, "close " + NameOf(file));
+  files_.erase(file);
   bool ok = inner_.Close(file);  // the file is released either way
   lastInjected_ = injected;
   return ok && !injected;
 }
 
 bool FaultPlatform::Commit(const char* tempName, const char* finalName) {
-  return !Fails(Op::kCommit) && inner_.Commit(tempName, finalName);
+  return !Fails(Op::kCommit,
+                std::string("move the scratch file into place as ") + finalName) &&
+         inner_.Commit(tempName, finalName);
+}
+
+bool FaultPlatform::SyncDir() {
+  return !Fails(Op::kSyncDir, "flush the output folder") && inner_.SyncDir();
+}
+
+void FaultPlatform::Discard(const char* tempName) {
+  ++discards_;
+  if (!keepScratch_) inner_.Discard(tempName);
 }
 
 bool FaultPlatform::SetCurrentDir(const char* dir) {
-  return !Fails(Op::kSetCurrentDir) && inner_.SetCurrentDir(dir);
+  return !Fails(Op::kSetCurrentDir, "enter the output folder") &&
+         inner_.SetCurrentDir(dir);
 }
 
 void* FaultPlatform::Alloc(uint32_t size) {
-  if (Fails(Op::kAlloc) || size > allocLimit_) {
+  if (Fails(Op::kAlloc, "allocate " + std::to_string(size) + " bytes") ||
+      size > allocLimit_) {
     lastInjected_ = true;
     return nullptr;
   }

@@ -1,6 +1,7 @@
 #include "platform/posix_platform.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,9 +15,13 @@
 
 namespace tarnvell {
 
+// Members reach past 2 GiB; a 32-bit off_t would cut their positions.
+static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
+
 struct File {
   int fd;
   bool writing;
+  std::string* unnamed;  // an unnamed scratch file: where its name goes
 };
 
 namespace {
@@ -24,6 +29,12 @@ namespace {
 // One read() or write() on Linux moves at most about 2 GiB, so big members
 // are moved in chunks of this size.
 constexpr size_t kMaxChunk = size_t{1} << 30;
+
+// Reasons of the platform's own, beside errno values.
+constexpr int kNotRegular = -1;
+
+// The signals that end the program and first remove its scratch file.
+const int kCleanUpSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // The scratch file being written, kept where a signal handler can reach it.
 char g_pending[64];
@@ -37,10 +48,76 @@ void SetPending(const std::string& name) {
 
 void ClearPending() { g_hasPending = false; }
 
-mode_t DefaultMode() {
-  mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
+// Holds the clean-up signals off while a scratch file exists under a name
+// that the pending record does not yet (or no longer) hold.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kCleanUpSignals) sigaddset(&set, sig);
+    pthread_sigmask(SIG_BLOCK, &set, &saved_);
+  }
+  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+
+ private:
+  sigset_t saved_;
+};
+
+std::string NextScratchName() {
+  static unsigned counter = 0;
+  static const unsigned seed = static_cast<unsigned>(getpid()) ^
+                               static_cast<unsigned>(std::time(nullptr));
+  return ScratchName(seed + ++counter * 2654435761u);
+}
+
+void OnCleanUpSignal(int sig) {
+  RemovePendingScratchFile();
+  signal(sig, SIG_DFL);
+  raise(sig);  // delivered, with its usual effect, once the handler returns
+}
+
+int64_t ModifiedOf(const struct stat& st) {
+#ifdef __APPLE__
+  const struct timespec& t = st.st_mtimespec;
+#else
+  const struct timespec& t = st.st_mtim;
+#endif
+  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+FileIdentity IdentityOf(const struct stat& st) {
+  FileIdentity id;
+  id.volume = static_cast<uint64_t>(st.st_dev);
+  id.index = static_cast<uint64_t>(st.st_ino);
+  id.size = static_cast<uint64_t>(st.st_size);
+  id.modified = ModifiedOf(st);
+  return id;
+}
+
+// Gives an unnamed scratch file a fresh scratch name in the current folder.
+bool LinkUnnamed(int fd, std::string* name) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string candidate = NextScratchName();
+    SignalsHeld held;
+    int r = -1;
+#ifdef AT_EMPTY_PATH
+    r = linkat(fd, "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH);
+    if (r != 0 && errno != EEXIST) {
+      // Without the privilege for that, through the descriptor's /proc entry.
+      char self[64];
+      std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+      r = linkat(AT_FDCWD, self, AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW);
+    }
+#endif
+    if (r == 0) {
+      *name = candidate;
+      SetPending(candidate);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
 }
 
 }  // namespace
@@ -49,35 +126,75 @@ void RemovePendingScratchFile() {
   if (g_hasPending) unlink(g_pending);
 }
 
+void HandleSignalsForCleanUp() {
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
+  struct sigaction handler = {};
+  handler.sa_handler = OnCleanUpSignal;
+  sigemptyset(&handler.sa_mask);
+  for (int sig : kCleanUpSignals) sigaddset(&handler.sa_mask, sig);
+  for (int sig : kCleanUpSignals) {
+    struct sigaction before = {};
+    // A signal ignored from the start (nohup, background jobs) stays ignored.
+    if (sigaction(sig, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+      continue;
+    sigaction(sig, &handler, nullptr);
+  }
+}
+
 bool PosixPlatform::Fail() {
   error_ = errno;
+  return false;
+}
+
+bool PosixPlatform::Fail(int why) {
+  error_ = why;
   return false;
 }
 
 PathRules PosixPlatform::Rules() const { return {'/', nullptr}; }
 
 File* PosixPlatform::OpenRead(const char* path) {
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so a pipe or a device is refused instead of waited on.
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     Fail();
     return nullptr;
   }
-  return new File{fd, false};
+  struct stat st;
+  int flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &st) != 0 || flags < 0 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    Fail();
+  } else if (!S_ISREG(st.st_mode)) {
+    Fail(S_ISDIR(st.st_mode) ? EISDIR : kNotRegular);
+  } else {
+    return new File{fd, false, nullptr};
+  }
+  close(fd);
+  return nullptr;
 }
 
 File* PosixPlatform::CreateTemp(const char* finalName, std::string* tempName) {
   (void)finalName;  // scratch names are short so a long final name still fits
-  static unsigned counter = 0;
-  const unsigned seed = static_cast<unsigned>(getpid()) ^
-                        static_cast<unsigned>(std::time(nullptr));
+#ifdef O_TMPFILE
+  // An unnamed file: a run killed before it is whole leaves nothing behind.
+  int unnamed = open(".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (unnamed >= 0) {
+    tempName->clear();
+    return new File{unnamed, true, tempName};
+  }
+  // Not every file system has unnamed files: a named scratch file then.
+#endif
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = ScratchName(seed + ++counter * 2654435761u);
+    const std::string name = NextScratchName();
+    SignalsHeld held;
     // O_EXCL never opens an existing file and never follows a link.
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, DefaultMode());
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       *tempName = name;
       SetPending(name);
-      return new File{fd, true};
+      return new File{fd, true, nullptr};
     }
     if (errno != EEXIST) break;
   }
@@ -116,40 +233,72 @@ bool PosixPlatform::Write(File* file, const void* buffer, uint32_t count) {
     ssize_t put = write(file->fd, at + done, want);
     if (put < 0 && errno == EINTR) continue;
     if (put < 0) return Fail();
-    if (put == 0) {
-      errno = ENOSPC;
-      return Fail();
-    }
+    if (put == 0) return Fail(ENOSPC);
     done += static_cast<size_t>(put);
   }
   return true;
 }
 
-bool PosixPlatform::Size(File* file, uint64_t* size) {
+bool PosixPlatform::Identify(File* file, FileIdentity* identity) {
   struct stat st;
   if (fstat(file->fd, &st) != 0) return Fail();
-  *size = static_cast<uint64_t>(st.st_size);
+  *identity = IdentityOf(st);
   return true;
+}
+
+bool PosixPlatform::IdentifyName(const char* name, FileIdentity* identity,
+                                 bool* exists) {
+  struct stat st;
+  *exists = lstat(name, &st) == 0;
+  if (*exists) *identity = IdentityOf(st);
+  return *exists || errno == ENOENT || Fail();
+}
+
+bool PosixPlatform::Adopt(File* file, const char* finalName) {
+  struct stat st;
+  if (lstat(finalName, &st) != 0) return errno == ENOENT || Fail();
+  if (!S_ISREG(st.st_mode)) return true;  // a link or nothing of its kind
+  // Replace only what a program opening it for writing could change.
+  if (faccessat(AT_FDCWD, finalName, W_OK, AT_EACCESS) != 0) return Fail();
+  // The owner where the process may set it (root), else at least the group.
+  if (fchown(file->fd, st.st_uid, st.st_gid) != 0 &&
+      fchown(file->fd, static_cast<uid_t>(-1), st.st_gid) != 0 &&
+      errno != EPERM)
+    return Fail();
+  return fchmod(file->fd, st.st_mode & 07777) == 0 || Fail();
 }
 
 bool PosixPlatform::Close(File* file) {
   // A written file must reach the disk before it replaces an earlier one.
   bool ok = !file->writing || fsync(file->fd) == 0 || Fail();
+  if (ok && file->unnamed != nullptr)
+    ok = LinkUnnamed(file->fd, file->unnamed) || Fail();
   if (close(file->fd) != 0 && ok) ok = Fail();
   delete file;
   return ok;
 }
 
 bool PosixPlatform::Commit(const char* tempName, const char* finalName) {
+  SignalsHeld held;
   // rename() replaces a link at finalName itself, never its target.
   if (rename(tempName, finalName) != 0) return Fail();
   ClearPending();
   return true;
 }
 
+bool PosixPlatform::SyncDir() {
+  int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return Fail();
+  // Some file systems cannot flush a folder (EINVAL): nothing more to do there.
+  bool ok = fsync(fd) == 0 || errno == EINVAL || Fail();
+  close(fd);
+  return ok;
+}
+
 void PosixPlatform::Discard(const char* tempName) {
   int saved = errno;
-  unlink(tempName);
+  SignalsHeld held;
+  if (*tempName != '\0') unlink(tempName);
   ClearPending();
   errno = saved;
 }
@@ -178,6 +327,9 @@ void* PosixPlatform::Alloc(uint32_t size) {
 
 void PosixPlatform::Free(void* block) { std::free(block); }
 
-std::string PosixPlatform::LastError() const { return std::strerror(error_); }
+std::string PosixPlatform::LastError() const {
+  if (error_ == kNotRegular) return "not a regular file";
+  return std::strerror(error_);
+}
 
 }  // namespace tarnvell

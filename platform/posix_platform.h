@@ -14,9 +14,13 @@ class PosixPlatform : public Platform {
   bool Read(File* file, void* buffer, uint32_t count,
             uint32_t* delivered) override;
   bool Write(File* file, const void* buffer, uint32_t count) override;
-  bool Size(File* file, uint64_t* size) override;
+  bool Identify(File* file, FileIdentity* identity) override;
+  bool IdentifyName(const char* name, FileIdentity* identity,
+                    bool* exists) override;
+  bool Adopt(File* file, const char* finalName) override;
   bool Close(File* file) override;
   bool Commit(const char* tempName, const char* finalName) override;
+  bool SyncDir() override;
   void Discard(const char* tempName) override;
   bool SetCurrentDir(const char* dir) override;
   void* Alloc(uint32_t size) override;
@@ -24,12 +28,19 @@ class PosixPlatform : public Platform {
   std::string LastError() const override;
 
  private:
-  int error_ = 0;
-  bool Fail();  // records errno, returns false
+  int error_ = 0;      // an errno value, or one of the platform's own below
+  bool Fail();         // records errno, returns false
+  bool Fail(int why);  // records why, returns false
 };
 
-// Removes the scratch file being written, if any; safe in a signal handler,
-// so an interrupted program leaves nothing behind.
+// Sets up a front end's process so that no signal leaves a scratch file
+// behind: interrupting signals remove the pending scratch file and then end
+// the process as usual (unless they were ignored when it started), a broken
+// pipe becomes a failed write, and a file-size limit a failed write (EFBIG)
+// that the usual clean-up follows.
+void HandleSignalsForCleanUp();
+
+// Removes the scratch file being written, if any; safe in a signal handler.
 void RemovePendingScratchFile();
 
 }  // namespace tarnvell

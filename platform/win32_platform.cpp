@@ -3,6 +3,7 @@
 #include "platform/windows_api.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace tarnvell {
 
@@ -17,7 +18,37 @@ namespace {
 // member of several GiB never depends on one huge transfer.
 constexpr DWORD kMaxChunk = DWORD{64} << 20;
 
+// The longest path the ANSI calls take, without its NUL.
+constexpr size_t kLongestPath = MAX_PATH - 1;
+
 bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  FileIdentity id;
+  id.volume = info.dwVolumeSerialNumber;
+  id.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  id.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  id.modified = static_cast<int64_t>(
+      (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime);
+  return id;
+}
+
+// A plain file at that name: not a folder, not a link.
+bool IsPlainFile(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+// How long a scratch name may be so that its full path still fits wherever
+// the final name's does.
+size_t ScratchRoom(const char* finalName) {
+  const DWORD folder = GetCurrentDirectoryA(0, nullptr);  // with its NUL
+  const size_t finalLength = std::strlen(finalName);
+  if (folder == 0 || folder + 22 <= kLongestPath) return 22;
+  const size_t room = folder < kLongestPath ? kLongestPath - folder : 0;
+  return room > finalLength ? room : finalLength;
+}
 
 }  // namespace
 
@@ -35,16 +66,22 @@ File* Win32Platform::OpenRead(const char* path) {
     Fail();
     return nullptr;
   }
+  // Only files on a disk: a device name or a pipe would never end or answer.
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    CloseHandle(h);
+    error_ = ERROR_BAD_FILE_TYPE;
+    return nullptr;
+  }
   return new File{h, false};
 }
 
 File* Win32Platform::CreateTemp(const char* finalName, std::string* tempName) {
-  (void)finalName;  // scratch names are short so a long final name still fits
   static unsigned counter = 0;
   const unsigned seed = static_cast<unsigned>(GetCurrentProcessId()) * 2654435761u ^
                         static_cast<unsigned>(GetTickCount());
+  const size_t room = ScratchRoom(finalName);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = ScratchName(seed + ++counter * 40503u);
+    const std::string name = ScratchName(seed + ++counter * 40503u, room);
     // CREATE_NEW never opens a file that is already there.
     HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_ARCHIVE, nullptr);
@@ -103,12 +140,45 @@ bool Win32Platform::Write(File* file, const void* buffer, uint32_t count) {
   return true;
 }
 
-bool Win32Platform::Size(File* file, uint64_t* size) {
-  DWORD high = 0;
-  SetLastError(NO_ERROR);
-  DWORD low = GetFileSize(file->handle, &high);
-  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return Fail();
-  *size = (static_cast<uint64_t>(high) << 32) | low;
+bool Win32Platform::Identify(File* file, FileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file->handle, &info)) return Fail();
+  *identity = IdentityOf(info);
+  return true;
+}
+
+bool Win32Platform::IdentifyName(const char* name, FileIdentity* identity,
+                                 bool* exists) {
+  // No access asked, so a file held open by another program is still seen;
+  // a link is looked at itself, not followed.
+  HANDLE h = CreateFileA(name, 0,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                         nullptr);
+  *exists = h != INVALID_HANDLE_VALUE;
+  if (!*exists) {
+    DWORD e = GetLastError();
+    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || Fail();
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  bool ok = GetFileInformationByHandle(h, &info) || Fail();
+  if (ok) *identity = IdentityOf(info);
+  CloseHandle(h);
+  return ok;
+}
+
+bool Win32Platform::Adopt(File* file, const char* finalName) {
+  (void)file;  // attributes, streams and security move over in Commit
+  const DWORD attributes = GetFileAttributesA(finalName);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD e = GetLastError();
+    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || Fail();
+  }
+  if (IsPlainFile(attributes) && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    error_ = ERROR_ACCESS_DENIED;  // as opening it for writing would say
+    return false;
+  }
   return true;
 }
 
@@ -121,11 +191,20 @@ bool Win32Platform::Close(File* file) {
 }
 
 bool Win32Platform::Commit(const char* tempName, const char* finalName) {
-  // Replaces a link at finalName itself, never the file it points to.
+  // An earlier file passes its attributes, streams and security on to the
+  // new one; a link at finalName is replaced itself, never its target.
+  if (IsPlainFile(GetFileAttributesA(finalName)))
+    return ReplaceFileA(finalName, tempName, nullptr,
+                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) ||
+           Fail();
   return MoveFileExA(tempName, finalName,
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
          Fail();
 }
+
+// The moves above write through to the disk; folders have no flush of their
+// own here.
+bool Win32Platform::SyncDir() { return true; }
 
 void Win32Platform::Discard(const char* tempName) {
   DWORD saved = GetLastError();

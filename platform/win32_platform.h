@@ -17,9 +17,13 @@ class Win32Platform : public Platform {
   bool Read(File* file, void* buffer, uint32_t count,
             uint32_t* delivered) override;
   bool Write(File* file, const void* buffer, uint32_t count) override;
-  bool Size(File* file, uint64_t* size) override;
+  bool Identify(File* file, FileIdentity* identity) override;
+  bool IdentifyName(const char* name, FileIdentity* identity,
+                    bool* exists) override;
+  bool Adopt(File* file, const char* finalName) override;
   bool Close(File* file) override;
   bool Commit(const char* tempName, const char* finalName) override;
+  bool SyncDir() override;
   void Discard(const char* tempName) override;
   bool SetCurrentDir(const char* dir) override;
   void* Alloc(uint32_t size) override;

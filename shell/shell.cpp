@@ -7,6 +7,21 @@ namespace tarnvell {
 const char kWindowClassName[] = "Default Class Name";
 const char kWindowTitle[] = "Tarnvell";
 
+namespace {
+
+// The folder the program started in, to go back to after each drop.
+std::string g_startFolder;
+
+std::string CurrentFolder() {
+  std::string folder(GetCurrentDirectoryA(0, nullptr), '\0');
+  if (folder.empty()) return folder;
+  DWORD n = GetCurrentDirectoryA(static_cast<DWORD>(folder.size()), &folder[0]);
+  folder.resize(n < folder.size() ? n : 0);
+  return folder;
+}
+
+}  // namespace
+
 ATOM RegisterMainClass(HINSTANCE instance) {
   // The system's shared icon and arrow (no module), never to be destroyed.
   HICON icon = static_cast<HICON>(
@@ -100,15 +115,21 @@ void MessageBoxSink::Show(const char* text, const char* caption) {
   MessageBoxA(nullptr, text, caption, MB_OK);
 }
 
+void RememberStartFolder() { g_startFolder = CurrentFolder(); }
+
 void HandleShellDrop(HDROP drop) {
   DropList list = CollectDrop(drop);
   MessageBoxSink sink;
   Win32Platform platform;  // one per drop: a nested drop has its own
   HandleDrop(list, sink, platform);
   DragFinish(drop);
+  // The outputs' folder must not stay held (for renaming, deleting or safely
+  // removing its drive) once the drop is done.
+  if (!g_startFolder.empty()) SetCurrentDirectoryA(g_startFolder.c_str());
 }
 
 int RunProgram(HINSTANCE instance) {
+  RememberStartFolder();
   if (RegisterMainClass(instance) == 0) return 1;
   if (CreateMainWindow(instance) == nullptr) return 1;
   RunMessageLoop();

@@ -4,6 +4,8 @@
 
 #include "platform/windows_api.h"
 
+#include <string>
+
 #include "core/drop.h"
 
 namespace tarnvell {
@@ -41,7 +43,10 @@ class MessageBoxSink : public MessageSink {
   void Show(const char* text, const char* caption) override;
 };
 
-// Handles one drop completely and releases it.
+// Notes the current folder as the one to return to after every drop.
+void RememberStartFolder();
+
+// Handles one drop completely, releases it and returns to the start folder.
 void HandleShellDrop(HDROP drop);
 
 // The whole program: 1 when the window cannot be made, else 0 once it closes.

@@ -2,9 +2,13 @@
 // exit codes and the files it writes.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include "tests/support.h"
 
@@ -13,35 +17,49 @@ using namespace testing_support;
 namespace {
 
 struct Result {
-  int status = -1;
+  int status = -1;  // the exit code; -1 when killed by a signal
   std::string out, err;
 };
 
-// Runs the program in `cwd` with the given arguments.
-Result RunCli(const std::string& cwd, std::vector<std::string> args) {
-  TempDir streams;
-  const std::string outPath = streams / "out", errPath = streams / "err";
+// Starts the program in `cwd` with its output streams going to `streams`;
+// `setup` runs in the child just before the program starts.
+pid_t Spawn(const std::string& cwd, std::vector<std::string> args,
+            const TempDir& streams, const std::function<void()>& setup) {
   args.insert(args.begin(), TARNVELL_CLI);
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);
+  const std::string outPath = streams / "out", errPath = streams / "err";
   pid_t pid = fork();
   if (pid == 0) {
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
         chdir(cwd.c_str()) != 0)
       _exit(127);
+    alarm(30);  // a run that hangs fails instead of stalling the suite
+    if (setup) setup();
     execv(argv[0], argv.data());
     _exit(127);
   }
+  return pid;
+}
+
+Result Wait(pid_t pid, const TempDir& streams) {
   Result r;
   int wstatus = 0;
   if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
     r.status = WEXITSTATUS(wstatus);
-  r.out = ReadFile(outPath);
-  r.err = ReadFile(errPath);
+  r.out = ReadFile(streams / "out");
+  r.err = ReadFile(streams / "err");
   return r;
+}
+
+// Runs the program in `cwd` with the given arguments.
+Result RunCli(const std::string& cwd, std::vector<std::string> args,
+              const std::function<void()>& setup = nullptr) {
+  TempDir streams;
+  return Wait(Spawn(cwd, std::move(args), streams, setup), streams);
 }
 
 const char kSplitDone[] = "確認: 分割を完了しました\n";
@@ -120,7 +138,8 @@ TEST(Cli, UsageHelpVersionAndUnknownOptions) {
   TempDir dir;
   Result r = RunCli(dir.path(), {});
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.out.find("Usage: tarnvell"), std::string::npos);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("Usage: tarnvell"), std::string::npos);
   r = RunCli(dir.path(), {"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("Usage: tarnvell"), std::string::npos);
@@ -132,6 +151,198 @@ TEST(Cli, UsageHelpVersionAndUnknownOptions) {
   EXPECT_NE(r.err.find("unknown option '--frobnicate'"), std::string::npos);
   r = RunCli(dir.path(), {"--"});
   EXPECT_EQ(r.status, 2);
+}
+
+
+// What a user sees when things around the program are not as expected.
+
+TEST(Cli, NeverSplitsAContainerOverItself) {
+  for (const char* output : {"x.txt", "x.pcx"}) {
+    SCOPED_TRACE(output);
+    TempDir dir;
+    const std::string fnt = Header(64, 3, 67, 2) + "pcxtx";
+    WriteFile(dir / output, fnt);
+    ASSERT_EQ(symlink(output, (dir / "x.fnt").c_str()), 0);
+    Result r = RunCli(dir.path(), {"x.fnt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tarnvell: " + (dir / output) + ": is the input itself\n");
+    EXPECT_EQ(ReadFile(dir / output), fnt);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"x.fnt", output}));
+  }
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st = {};
+  lstat(path.c_str(), &st);
+  return st.st_mode & 07777;
+}
+
+const uid_t kNobody = 65534;
+
+TEST(Cli, ReplacedFilesKeepTheirPermissionsAndOwner) {
+  TempDir dir;
+  WriteFile(dir / "m.fnt", Header(64, 3, 67, 2) + "pcxtx");
+  WriteFile(dir / "m.pcx", "earlier");
+  ASSERT_EQ(chmod((dir / "m.pcx").c_str(), 0640), 0);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown((dir / "m.pcx").c_str(), kNobody, kNobody), 0);
+  }
+  const mode_t mask = umask(022);
+  umask(mask);
+  Result r = RunCli(dir.path(), {"m.fnt"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(dir / "m.pcx"), "pcx");
+  EXPECT_EQ(ModeOf(dir / "m.pcx"), 0640u);
+  EXPECT_EQ(ModeOf(dir / "m.txt"), 0666u & ~mask);  // a new file: the default
+  struct stat st = {};
+  ASSERT_EQ(stat((dir / "m.pcx").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, root ? kNobody : geteuid());
+}
+
+TEST(Cli, ReadOnlyOutputsAreNotReplaced) {
+  TempDir dir;
+  WriteFile(dir / "r.fnt", Header(64, 3, 67, 2) + "pcxtx");
+  WriteFile(dir / "r.pcx", "keep me");
+  ASSERT_EQ(chmod((dir / "r.pcx").c_str(), 0444), 0);
+  // Root may write anything: the run then takes a plain user's part.
+  std::function<void()> asUser;
+  if (geteuid() == 0) {
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    ASSERT_EQ(chown((dir / "r.pcx").c_str(), kNobody, kNobody), 0);
+    asUser = [] {
+      if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(126);
+    };
+  }
+  Result r = RunCli(dir.path(), {"r.fnt"}, asUser);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tarnvell: " + (dir / "r.pcx") + ": Permission denied\n");
+  EXPECT_EQ(ReadFile(dir / "r.pcx"), "keep me");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"r.fnt", "r.pcx"}));
+}
+
+TEST(Cli, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "pipe.fnt").c_str(), 0600), 0);
+  Result r = RunCli(dir.path(), {"pipe.fnt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tarnvell: " + (dir / "pipe.fnt") + ": not a regular file\n");
+
+  WriteFile(dir / "a.pcx", "image");
+  ASSERT_EQ(symlink("/dev/zero", (dir / "dev.txt").c_str()), 0);
+  r = RunCli(dir.path(), {"a.pcx", "dev.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tarnvell: " + (dir / "dev.txt") + ": not a regular file\n");
+
+  // A file that says it is empty but is not, as those under /proc do.
+  if (access("/proc/self/status", R_OK) == 0) {
+    ASSERT_EQ(symlink("/proc/self/status", (dir / "proc.txt").c_str()), 0);
+    r = RunCli(dir.path(), {"a.pcx", "proc.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tarnvell: " + (dir / "proc.txt") +
+                         ": the file changed while it was being read\n");
+  }
+  EXPECT_FALSE(Exists(dir / "dev.fnt"));
+  EXPECT_FALSE(Exists(dir / "proc.fnt"));
+}
+
+std::vector<std::string> Scratch(const TempDir& dir) {
+  std::vector<std::string> found;
+  for (const std::string& name : dir.List())
+    if (name[0] == '.') found.push_back(name);
+  return found;
+}
+
+TEST(Cli, FileSizeLimitStopsCleanly) {
+  TempDir dir;
+  WriteFile(dir / "big.fnt", Header(64, 20000, 20064, 1) + Bytes(20001, 4));
+  WriteFile(dir / "big.pcx", "earlier");
+  Result r = RunCli(dir.path(), {"big.fnt"}, [] {
+    struct rlimit limit = {8192, 8192};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tarnvell: " + (dir / "big.pcx") + ": File too large\n");
+  EXPECT_EQ(ReadFile(dir / "big.pcx"), "earlier");
+  EXPECT_EQ(Scratch(dir), std::vector<std::string>{});
+}
+
+// The set of signals in one line of /proc/PID/status ("SigIgn:", "SigCgt:").
+uint64_t SignalSet(pid_t pid, const std::string& field) {
+  const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
+  size_t at = status.find(field);
+  return at == std::string::npos
+             ? 0
+             : std::stoull(status.substr(at + field.size()), nullptr, 16);
+}
+
+bool Has(uint64_t set, int sig) { return (set >> (sig - 1)) & 1; }
+
+TEST(Cli, SignalsKeepTheirStartingStateAndKillsLeaveNoScratchFile) {
+  if (access("/proc/self/fd", R_OK) != 0) GTEST_SKIP() << "no /proc";
+  TempDir dir, streams;
+  const uint32_t size = 512u << 20;  // long enough to be caught writing
+  {
+    std::FILE* f = std::fopen((dir / "k.fnt").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    const std::string header = Header(64, size, 64, 0);
+    std::fwrite(header.data(), 1, header.size(), f);
+    std::fclose(f);
+  }
+  // Started with SIGHUP ignored, as nohup starts programs.
+  pid_t pid = Spawn(dir.path(), {"k.fnt"}, streams, [] { signal(SIGHUP, SIG_IGN); });
+  ASSERT_GT(pid, 0);
+  // Wait until it writes its first output, then look and kill it outright.
+  bool writing = false;
+  for (int i = 0; i < 20000 && !writing; ++i) {
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (int fd = 3; fd < 16 && !writing; ++fd) {
+      char target[4096];
+      ssize_t n = readlink((fds + "/" + std::to_string(fd)).c_str(), target,
+                           sizeof target - 1);
+      writing = n > 0 && std::string(target, n).find(dir.path() + "/") == 0 &&
+                std::string(target, n) != dir / "k.fnt";
+    }
+    if (!writing) usleep(500);
+  }
+  ASSERT_TRUE(writing);
+  const uint64_t ignored = SignalSet(pid, "SigIgn:"),
+                 caught = SignalSet(pid, "SigCgt:");
+  kill(pid, SIGKILL);
+  Wait(pid, streams);
+  EXPECT_TRUE(Has(ignored, SIGHUP));
+  EXPECT_TRUE(Has(caught, SIGINT));
+  EXPECT_TRUE(Has(caught, SIGTERM));
+  EXPECT_TRUE(Has(ignored, SIGPIPE));
+  EXPECT_TRUE(Has(ignored, SIGXFSZ));
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"k.fnt"});
+}
+
+TEST(Cli, NoticesThatCannotBeWrittenFailTheRun) {
+  TempDir dir;
+  WriteFile(dir / "n.fnt", Header(64, 3, 67, 2) + "pcxtx");
+  Result r = RunCli(dir.path(), {"n.fnt"}, [] {
+    int full = open("/dev/full", O_WRONLY);
+    if (full < 0 || dup2(full, 1) < 0) _exit(126);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tarnvell: standard output: No space left on device\n");
+
+  r = RunCli(dir.path(), {"n.fnt"}, [] {
+    int ends[2];
+    if (pipe(ends) != 0 || dup2(ends[1], 1) < 0) _exit(126);
+    close(ends[0]);  // nobody reads
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tarnvell: standard output: Broken pipe\n");
+}
+
+TEST(Cli, ControlCharactersInNamesAreEscaped) {
+  TempDir dir;
+  Result r = RunCli(dir.path(), {"\x1b]0;owned\x07.fnt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tarnvell: " + dir.path() +
+                       "/\\x1B]0;owned\\x07.fnt: No such file or directory\n");
 }
 
 }  // namespace

@@ -48,77 +48,6 @@ std::string Leaf(const std::string& path) {
   return k == std::string::npos ? path : path.substr(k + 1);
 }
 
-// Passes every call on, naming each one by what it does (for the table of
-// steps), and can refuse to remove scratch files, as a failing unlink would.
-class Tracer : public tarnvell::Platform {
- public:
-  explicit Tracer(tarnvell::Platform& inner) : inner_(inner) {}
-  bool keepScratch = false;
-  int discards = 0;
-  std::map<std::pair<Op, int>, std::string> steps;  // (op, nth) -> what
-
-  tarnvell::PathRules Rules() const override { return inner_.Rules(); }
-  tarnvell::File* OpenRead(const char* path) override {
-    Note(Op::kOpenRead, "open " + Leaf(path));
-    tarnvell::File* f = inner_.OpenRead(path);
-    names_[f] = Leaf(path);
-    return f;
-  }
-  tarnvell::File* CreateTemp(const char* finalName, std::string* tempName) override {
-    Note(Op::kCreateTemp, std::string("create the scratch file for ") + finalName);
-    tarnvell::File* f = inner_.CreateTemp(finalName, tempName);
-    names_[f] = std::string("the scratch file for ") + finalName;
-    return f;
-  }
-  bool Seek(tarnvell::File* file, uint32_t offset) override {
-    Note(Op::kSeek, "move to " + std::to_string(offset) + " in " + names_[file]);
-    return inner_.Seek(file, offset);
-  }
-  bool Read(tarnvell::File* file, void* buffer, uint32_t count,
-            uint32_t* delivered) override {
-    Note(Op::kRead, "read " + std::to_string(count) + " bytes of " + names_[file]);
-    return inner_.Read(file, buffer, count, delivered);
-  }
-  bool Write(tarnvell::File* file, const void* buffer, uint32_t count) override {
-    Note(Op::kWrite, "write " + std::to_string(count) + " bytes to " + names_[file]);
-    return inner_.Write(file, buffer, count);
-  }
-  bool Size(tarnvell::File* file, uint64_t* size) override {
-    Note(Op::kSize, "size of " + names_[file]);
-    return inner_.Size(file, size);
-  }
-  bool Close(tarnvell::File* file) override {
-    Note(Op::kClose, "close " + names_[file]);
-    return inner_.Close(file);
-  }
-  bool Commit(const char* tempName, const char* finalName) override {
-    Note(Op::kCommit, std::string("move the scratch file into place as ") + finalName);
-    return inner_.Commit(tempName, finalName);
-  }
-  void Discard(const char* tempName) override {
-    ++discards;
-    if (!keepScratch) inner_.Discard(tempName);
-  }
-  bool SetCurrentDir(const char* dir) override {
-    Note(Op::kSetCurrentDir, "enter the output folder");
-    return inner_.SetCurrentDir(dir);
-  }
-  void* Alloc(uint32_t size) override {
-    Note(Op::kAlloc, "allocate " + std::to_string(size) + " bytes");
-    return inner_.Alloc(size);
-  }
-  void Free(void* block) override { inner_.Free(block); }
-  std::string LastError() const override { return inner_.LastError(); }
-
- private:
-  void Note(Op op, const std::string& what) {
-    steps[{op, ++calls_[op]}] = what;
-  }
-  tarnvell::Platform& inner_;
-  std::map<Op, int> calls_;
-  std::map<tarnvell::File*, std::string> names_;
-};
-
 struct Outcomes {
   tarnvell::DropResult result;
   std::vector<Shown> shown;
@@ -136,16 +65,15 @@ Outcomes RunWithFault(const Scenario& s, Op op, int nth, TempDir& dir,
   for (const auto& name : s.drop) paths.push_back(dir / name);
   FaultPlatform platform(RealPlatform());
   platform.FailAt(op, nth);
-  Tracer tracer(platform);
-  tracer.keepScratch = keepScratch;
+  if (keepScratch) platform.KeepScratchFiles();
   RecordingSink sink;
   Outcomes run;
-  run.result = tarnvell::HandleDrop(Drop(paths), sink, tracer);
+  run.result = tarnvell::HandleDrop(Drop(paths), sink, platform);
   run.shown = sink.shown;
   for (int i = 0; i < static_cast<int>(Op::kCount); ++i)
     run.calls[static_cast<Op>(i)] = platform.Calls(static_cast<Op>(i));
-  run.steps = tracer.steps;
-  run.discards = tracer.discards;
+  run.steps = platform.Steps();
+  run.discards = platform.Discards();
   return run;
 }
 

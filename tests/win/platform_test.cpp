@@ -2,10 +2,8 @@
 // above 4 GiB, short reads, scratch files, replacement and the code page.
 #include <gtest/gtest.h>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_api.h"
+
 #include <winioctl.h>
 
 #include <cstring>
@@ -47,9 +45,9 @@ TEST(Win32Platform, ReadsAtPositionsAbove2GiBAndSizesAbove4GiB) {
   MakeSparse(path, (uint64_t{5} << 30), 0x90000000u, "deep");
   File* f = p.OpenRead(path.c_str());
   ASSERT_NE(f, nullptr);
-  uint64_t size = 0;
-  EXPECT_TRUE(p.Size(f, &size));
-  EXPECT_EQ(size, uint64_t{5} << 30);
+  tarnvell::FileIdentity id;
+  EXPECT_TRUE(p.Identify(f, &id));
+  EXPECT_EQ(id.size, uint64_t{5} << 30);
   char got[4] = {0};
   uint32_t delivered = 0;
   EXPECT_TRUE(p.Seek(f, 0x90000000u));
