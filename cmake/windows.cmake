@@ -19,6 +19,7 @@ if(TARNVELL_TESTS)
   # The program as its own process: placement, style and a clean close.
   add_executable(process_tests tests/win/process_test.cpp)
   target_link_libraries(process_tests PRIVATE user32 GTest::gtest)
+  target_include_directories(process_tests PRIVATE ${PROJECT_SOURCE_DIR})
   add_dependencies(process_tests tarnvell)
 
   # The Win32 file and memory layer itself.

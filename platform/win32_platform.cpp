@@ -193,10 +193,17 @@ bool Win32Platform::Close(File* file) {
 bool Win32Platform::Commit(const char* tempName, const char* finalName) {
   // An earlier file passes its attributes, streams and security on to the
   // new one; a link at finalName is replaced itself, never its target.
-  if (IsPlainFile(GetFileAttributesA(finalName)))
-    return ReplaceFileA(finalName, tempName, nullptr,
+  if (IsPlainFile(GetFileAttributesA(finalName))) {
+    // Full paths: not every implementation takes names relative to the
+    // current folder here.
+    char replaced[MAX_PATH], replacement[MAX_PATH];
+    DWORD a = GetFullPathNameA(finalName, MAX_PATH, replaced, nullptr);
+    DWORD b = GetFullPathNameA(tempName, MAX_PATH, replacement, nullptr);
+    if (a == 0 || a >= MAX_PATH || b == 0 || b >= MAX_PATH) return Fail();
+    return ReplaceFileA(replaced, replacement, nullptr,
                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) ||
            Fail();
+  }
   return MoveFileExA(tempName, finalName,
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
          Fail();

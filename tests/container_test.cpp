@@ -1,14 +1,19 @@
 // Split and join on real files in scratch folders.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "core/container.h"
 #include "core/drop.h"
+#include "platform/fault_platform.h"
 #include "tests/support.h"
 
 using namespace testing_support;
 using tarnvell::HandleDrop;
+using tarnvell::FaultPlatform;
+using tarnvell::Op;
 using tarnvell::Outcome;
 
 namespace {
@@ -197,6 +202,69 @@ TEST(Names, JapaneseAndSpacedNamesSplitBesideTheContainer) {
   EXPECT_EQ(DropFiles({dir / (name + ".fnt")}), std::vector<Shown>{Expected(2)});
   EXPECT_EQ(ReadFile(dir / (name + ".pcx")), "PC");
   EXPECT_EQ(ReadFile(dir / (name + ".txt")), "tx");
+}
+
+
+// Another program saves the container while the split reads it: by a new
+// file renamed over it (which Windows refuses while it is open) or by writing
+// into it in place (which Windows' sharing refuses too).
+TEST(Split, MembersComeFromTheVersionWhoseHeaderWasRead) {
+  TempDir dir;
+  const std::string path = dir / "v.fnt";
+  WriteFile(path, Header(64, 4, 68, 4) + "OLDiOLDt");
+  FaultPlatform renamed(RealPlatform());
+  renamed.Before(Op::kRead, 3, [&] {  // header, image, then the text
+    WriteFile(dir / "v.new", Header(64, 6, 70, 6) + "NEWimgNEWtxt");
+    std::rename((dir / "v.new").c_str(), path.c_str());
+  });
+  RecordingSink sink;
+  EXPECT_EQ(HandleDrop(Drop({path}), sink, renamed).outcome, Outcome::kCompleted);
+  EXPECT_EQ(ReadFile(dir / "v.pcx"), "OLDi");
+  EXPECT_EQ(ReadFile(dir / "v.txt"), "OLDt");
+
+  TempDir other;
+  const std::string inPlace = other / "w.fnt";
+  WriteFile(inPlace, Header(64, 4, 68, 4) + "OLDiOLDt");
+  FaultPlatform appended(RealPlatform());
+  bool changed = false;
+  appended.Before(Op::kRead, 3, [&] {
+    std::FILE* f = std::fopen(inPlace.c_str(), "ab");
+    changed = f != nullptr && std::fputs("more", f) >= 0;
+    if (f != nullptr) std::fclose(f);
+  });
+  auto result = HandleDrop(Drop({inPlace}), sink, appended);
+  if (changed) {
+    EXPECT_EQ(result.outcome, Outcome::kStopped);
+    EXPECT_EQ(result.reason, "the file changed while it was being read");
+    EXPECT_FALSE(Exists(other / "w.txt"));
+  } else {
+    EXPECT_EQ(result.outcome, Outcome::kCompleted);
+  }
+}
+
+// A second name of an input (a hard link) at an output's name is the input
+// itself: writing there would replace what is being read.
+TEST(SplitAndJoin, NeverWriteOverAnInput) {
+  TempDir dir;
+  const std::string fnt = Header(64, 3, 67, 2) + "pcxtx";
+  WriteFile(dir / "x.fnt", fnt);
+  std::filesystem::create_hard_link(dir / "x.fnt", dir / "x.txt");
+  RecordingSink sink;
+  auto result = HandleDrop(Drop({dir / "x.fnt"}), sink, RealPlatform());
+  EXPECT_EQ(result.outcome, Outcome::kStopped);
+  EXPECT_EQ(result.file, dir / "x.txt");
+  EXPECT_EQ(result.reason, "is the input itself");
+  EXPECT_EQ(ReadFile(dir / "x.txt"), fnt);
+  EXPECT_FALSE(Exists(dir / "x.pcx"));
+
+  WriteFile(dir / "j.pcx", "image");
+  WriteFile(dir / "j.txt", "text");
+  std::filesystem::create_hard_link(dir / "j.pcx", dir / "j.fnt");
+  result = HandleDrop(Drop({dir / "j.pcx", dir / "j.txt"}), sink, RealPlatform());
+  EXPECT_EQ(result.outcome, Outcome::kStopped);
+  EXPECT_EQ(result.file, dir / "j.fnt");
+  EXPECT_EQ(ReadFile(dir / "j.pcx"), "image");
+  EXPECT_TRUE(sink.shown.empty());
 }
 
 }  // namespace

@@ -130,7 +130,8 @@ void CheckEveryFault(const std::string& operation, const Scenario& s,
                      int completion) {
   TempDir clean;
   const Outcomes reference = RunWithFault(s, Op::kCount, 0, clean);
-  ASSERT_EQ(reference.shown, std::vector<Shown>{Expected(completion)});
+  ASSERT_EQ(reference.shown, std::vector<Shown>{Expected(completion)})
+      << reference.result.file << ": " << reference.result.reason;
   EXPECT_EQ(reference.discards, 0);
   int faults = 0;
   for (const auto& entry : reference.calls) {

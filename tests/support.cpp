@@ -1,10 +1,7 @@
 #include "tests/support.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_api.h"
 #else
 #include <iconv.h>
 #endif

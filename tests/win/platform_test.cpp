@@ -91,10 +91,48 @@ TEST(Win32Platform, ScratchFilesAreNewAndReplaceTheFinalNameWhole) {
   EXPECT_TRUE(p.Close(a));
   EXPECT_TRUE(p.Close(b));
   EXPECT_EQ(ReadFile(dir / "out.pcx"), "old and longer");
-  EXPECT_TRUE(p.Commit(temp1.c_str(), "out.pcx"));
+  EXPECT_TRUE(p.Commit(temp1.c_str(), "out.pcx")) << p.LastError();
   EXPECT_EQ(ReadFile(dir / "out.pcx"), "new");
   p.Discard(temp2.c_str());
   EXPECT_EQ(dir.List(), std::vector<std::string>{"out.pcx"});
+}
+
+// An earlier file is replaced whole (its attributes, streams and security go
+// to the new one where the system keeps them); a read-only one is not
+// replaced at all.
+TEST(Win32Platform, ReplacingRefusesReadOnlyFiles) {
+  TempDir dir;
+  Win32Platform p;
+  ASSERT_TRUE(p.SetCurrentDir(dir.path().c_str()));
+  WriteFile(dir / "h.pcx", "old");
+  ASSERT_TRUE(SetFileAttributesA("h.pcx", FILE_ATTRIBUTE_HIDDEN));
+  std::string temp;
+  File* f = p.CreateTemp("h.pcx", &temp);
+  ASSERT_NE(f, nullptr);
+  EXPECT_TRUE(p.Write(f, "new", 3));
+  EXPECT_TRUE(p.Adopt(f, "h.pcx"));
+  EXPECT_TRUE(p.Close(f));
+  EXPECT_TRUE(p.Commit(temp.c_str(), "h.pcx"));
+  EXPECT_EQ(ReadFile(dir / "h.pcx"), "new");
+
+  WriteFile(dir / "r.pcx", "keep");
+  ASSERT_TRUE(SetFileAttributesA("r.pcx", FILE_ATTRIBUTE_READONLY));
+  f = p.CreateTemp("r.pcx", &temp);
+  ASSERT_NE(f, nullptr);
+  EXPECT_FALSE(p.Adopt(f, "r.pcx"));
+  EXPECT_NE(p.LastError().find("(error 5)"), std::string::npos) << p.LastError();
+  EXPECT_TRUE(p.Close(f));
+  p.Discard(temp.c_str());
+  EXPECT_EQ(ReadFile(dir / "r.pcx"), "keep");
+  SetFileAttributesA("r.pcx", FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"h.pcx", "r.pcx"}));
+}
+
+// Device names and pipes are never opened as inputs: they would not end.
+TEST(Win32Platform, OnlyDiskFilesAreInputs) {
+  Win32Platform p;
+  EXPECT_EQ(p.OpenRead("NUL"), nullptr);
+  EXPECT_NE(p.LastError().find("error 222"), std::string::npos) << p.LastError();
 }
 
 TEST(Win32Platform, FailuresAreReportedInWords) {

@@ -3,10 +3,7 @@
 // the process with exit code 0.
 #include <gtest/gtest.h>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include <string>
 

@@ -96,14 +96,42 @@ TEST(Window, ProgramEndsWithOneWhenItsClassCannotBeRegistered) {
   EXPECT_EQ(tarnvell::RunProgram(GetModuleHandleA(nullptr)), 1);
 }
 
-TEST(Window, SplitsADroppedContainerBesideIt) {
+std::string CurrentFolder() {
+  char folder[MAX_PATH] = {0};
+  GetCurrentDirectoryA(MAX_PATH, folder);
+  return folder;
+}
+
+// Once the drop is done the program is back in its start folder, so the
+// outputs' folder (or its drive) is free to be renamed or removed.
+TEST(Window, SplitsADroppedContainerBesideItAndLetsItsFolderGo) {
   TempDir dir;
+  const std::string start = CurrentFolder();
   WriteFile(dir / "Big.FNT", Header(64, 3, 67, 4) + "IMGtext");
   DropRun run = DropAndDismiss({dir / "Big.FNT"}, 1);
   EXPECT_TRUE(run.errors.empty());
   EXPECT_EQ(Notices(run), std::vector<int>{2});
   EXPECT_EQ(ReadFile(dir / "Big.pcx"), "IMG");
   EXPECT_EQ(ReadFile(dir / "Big.txt"), "text");
+  EXPECT_EQ(CurrentFolder(), start);
+}
+
+// In the deepest folder the ANSI calls allow, outputs whose names fit are
+// written even where a full-length scratch name would not fit.
+TEST(Window, SplitsInTheDeepestFolder) {
+  TempDir top;
+  const size_t deepest = MAX_PATH - 12;  // a folder path, its last backslash too
+  const std::string folder =
+      top.path() + "\\" + std::string(deepest - top.path().size() - 2, 'd');
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  const std::string container = folder + "\\abcdefg.fnt";
+  ASSERT_EQ(container.size(), MAX_PATH - 1u);
+  WriteFile(container, Header(64, 2, 66, 2) + "PCtx");
+  DropRun run = DropAndDismiss({container}, 1);
+  EXPECT_TRUE(run.errors.empty());
+  EXPECT_EQ(Notices(run), std::vector<int>{2});
+  EXPECT_EQ(ReadFile(folder + "\\abcdefg.pcx"), "PC");
+  EXPECT_EQ(ReadFile(folder + "\\abcdefg.txt"), "tx");
 }
 
 TEST(Window, JoinsAnImageAndATextNamedAfterTheSecond) {
@@ -130,10 +158,12 @@ TEST(Window, EveryRefusalShowsItsNoticeAndWritesNothing) {
       {{dir / "a.pcx"}, {3}},
       {{dir / "a.pcx", dir / "bad.fnt"}, {4}},
       {{dir / "a.pcx", dir / "t.txt", dir / "bad.fnt"}, {6}},
-      {{}, {6}},
+      // No drop of no files here: the shell never makes one, and a block
+      // without names is read by some shells as one empty name (the core
+      // tests cover the empty drop).
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.paths.empty() ? "no files" : c.paths.back());
+    SCOPED_TRACE(c.paths.back());
     DropRun run = DropAndDismiss(c.paths, static_cast<int>(c.notices.size()));
     EXPECT_TRUE(run.errors.empty());
     EXPECT_EQ(Notices(run), c.notices);
@@ -270,6 +300,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "window_tests: cannot create the window\n");
     return 2;
   }
+  tarnvell::RememberStartFolder();
   int result = RUN_ALL_TESTS();
   DestroyWindow(g_window);
   return result;
