@@ -70,8 +70,10 @@ bool Accepts(QWidget& window, const QMimeData& data) {
   return enter.isAccepted() && move.isAccepted();
 }
 
-// Sends a drop of the data and says whether the window took it.
+// Drags the data over the window, drops it, and says whether the window took
+// the drop (Qt delivers a drop only to the target of the drag).
 bool Drop(QWidget& window, const QMimeData& data) {
+  Accepts(window, data);
   QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton,
                   Qt::NoModifier);
   QApplication::sendEvent(&window, &drop);
