@@ -1,0 +1,176 @@
+#include "gui/window.h"
+
+#include <iconv.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+
+namespace tarnvell {
+
+const char kGuiTitle[] = "Tarnvell";
+
+namespace {
+
+// Hands the core's notices to the presenter as boxes without an icon.
+class PresenterSink : public MessageSink {
+ public:
+  explicit PresenterSink(Presenter& presenter) : presenter_(presenter) {}
+  void Show(const char* text, const char* caption) override {
+    presenter_.Show({FromCp932(caption), FromCp932(text), false});
+  }
+
+ private:
+  Presenter& presenter_;
+};
+
+bool AllLocalFiles(const QMimeData& data) { return !LocalPaths(data).empty(); }
+
+}  // namespace
+
+void MessageBoxPresenter::Show(const Box& box) {
+  QMessageBox message(box.warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+                      box.title, box.text, QMessageBox::Ok);
+  message.setTextFormat(Qt::PlainText);  // "\n" breaks the line
+  message.exec();
+}
+
+QString FromCp932(const char* text) {
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return QString::fromLatin1(text);
+  std::string out;
+  size_t inLeft = std::strlen(text);
+  char* in = const_cast<char*>(text);
+  char buffer[512];
+  while (inLeft > 0) {
+    char* at = buffer;
+    size_t outLeft = sizeof buffer;
+    size_t r = iconv(cd, &in, &inLeft, &at, &outLeft);
+    out.append(buffer, static_cast<size_t>(at - buffer));
+    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+      out.append(in, inLeft);  // keep what cannot be converted as it is
+      break;
+    }
+  }
+  iconv_close(cd);
+  return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
+}
+
+Box StopBox(const DropResult& result) {
+  return {QString::fromLatin1(kGuiTitle),
+          QFile::decodeName(result.file.c_str()) + QStringLiteral(": ") +
+              QString::fromLocal8Bit(result.reason.c_str()),
+          true};
+}
+
+std::vector<std::string> LocalPaths(const QMimeData& data) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : data.urls()) {
+    if (!url.isLocalFile()) return {};
+    paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  }
+  return paths;
+}
+
+std::vector<std::string> AbsolutePaths(const std::vector<std::string>& args,
+                                       const std::string& cwd) {
+  std::string base = cwd;
+  if (base.empty() || base.back() != '/') base += '/';
+  std::vector<std::string> paths;
+  for (const std::string& arg : args)
+    paths.push_back(!arg.empty() && arg[0] == '/' ? arg : base + arg);
+  return paths;
+}
+
+std::string CurrentDir() {
+  std::string cwd;
+  for (size_t size = 256;; size *= 2) {
+    cwd.resize(size);
+    if (getcwd(&cwd[0], size) != nullptr) break;
+    if (errno != ERANGE) return std::string();
+  }
+  cwd.resize(std::strlen(cwd.c_str()));
+  return cwd;
+}
+
+DropWindow::DropWindow(Presenter& presenter, Platform& platform,
+                       std::string startDir)
+    : presenter_(presenter), platform_(platform),
+      startDir_(std::move(startDir)) {
+  setWindowTitle(QString::fromLatin1(kGuiTitle));
+  setAcceptDrops(true);
+}
+
+void DropWindow::Enqueue(std::vector<std::string> paths) {
+  pending_.push_back(std::move(paths));
+  QTimer::singleShot(0, this, [this] { HandlePending(); });
+}
+
+void DropWindow::Start(std::vector<std::string> files) {
+  resize(kGuiSize, kGuiSize);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect area = screen->geometry();
+    move(area.x() + (area.width() - kGuiSize) / 2,
+         area.y() + (area.height() - kGuiSize) / 2);
+  }
+  show();
+  if (!files.empty()) Enqueue(std::move(files));
+}
+
+// Only drags of local files are taken, so the drag source shows a refusal
+// for anything else while it is still being dragged.
+void DropWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (AllLocalFiles(*event->mimeData())) event->acceptProposedAction();
+}
+
+void DropWindow::dragMoveEvent(QDragMoveEvent* event) {
+  if (AllLocalFiles(*event->mimeData())) event->acceptProposedAction();
+}
+
+// Returns at once so the drag source is released; the drop is handled from
+// the event loop.
+void DropWindow::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths = LocalPaths(*event->mimeData());
+  if (paths.empty()) return;
+  event->acceptProposedAction();
+  Enqueue(std::move(paths));
+}
+
+// Drops are refused while a box is up; those already taken wait their turn.
+void DropWindow::HandlePending() {
+  if (busy_) return;  // a box of an earlier drop is up: it drains the queue
+  busy_ = true;
+  setAcceptDrops(false);
+  while (!pending_.empty()) {
+    std::vector<std::string> paths = std::move(pending_.front());
+    pending_.pop_front();
+    HandleOne(paths);
+  }
+  setAcceptDrops(true);
+  busy_ = false;
+}
+
+void DropWindow::HandleOne(const std::vector<std::string>& paths) {
+  DropList drop;
+  drop.count = static_cast<uint32_t>(paths.size());
+  drop.paths = paths;
+  PresenterSink sink(presenter_);
+  DropResult result = HandleDrop(drop, sink, platform_);
+  // The core made the output folder current; the window must not hold it.
+  if (!startDir_.empty()) platform_.SetCurrentDir(startDir_.c_str());
+  if (result.outcome == Outcome::kStopped) presenter_.Show(StopBox(result));
+}
+
+}  // namespace tarnvell

@@ -1,0 +1,90 @@
+// The drop window for Linux and macOS: it turns the local files dropped on it
+// into one drop for the core and shows each notice as a modal message box.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include <QString>
+#include <QWidget>
+
+#include "core/drop.h"
+#include "core/platform.h"
+
+class QMimeData;
+
+namespace tarnvell {
+
+extern const char kGuiTitle[];  // "Tarnvell"
+constexpr int kGuiSize = 200;
+
+// One message box as the user sees it.
+struct Box {
+  QString title;
+  QString text;
+  bool warning = false;  // a warning icon; notices have none
+};
+
+// Shows boxes; the window's only way to talk to the user, so tests can
+// record them instead.
+class Presenter {
+ public:
+  virtual ~Presenter() = default;
+  // Returns once the user has dismissed the box.
+  virtual void Show(const Box& box) = 0;
+};
+
+// Modal QMessageBox with one OK button.
+class MessageBoxPresenter : public Presenter {
+ public:
+  void Show(const Box& box) override;
+};
+
+// A CP932 notice text or caption in UTF-16; the bytes as Latin-1 when the
+// system has no converter.
+QString FromCp932(const char* text);
+
+// The box for a drop that stopped on a file that could not be read or written.
+Box StopBox(const DropResult& result);
+
+// The dropped paths as local 8-bit bytes, in the order given; empty unless
+// the data holds at least one URL and every URL is a local file.
+std::vector<std::string> LocalPaths(const QMimeData& data);
+
+// Command-line arguments as full paths, relative ones taken from cwd.
+std::vector<std::string> AbsolutePaths(const std::vector<std::string>& args,
+                                       const std::string& cwd);
+
+// The current directory as bytes ("" when it cannot be read).
+std::string CurrentDir();
+
+class DropWindow : public QWidget {
+ public:
+  // startDir is made current again after each drop.
+  DropWindow(Presenter& presenter, Platform& platform, std::string startDir);
+
+  // Queues one drop and handles it once control is back in the event loop.
+  void Enqueue(std::vector<std::string> paths);
+
+  // Sizes and centres the window on its screen, shows it, and queues the
+  // files given on the command line, if any, as one drop.
+  void Start(std::vector<std::string> files);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void HandlePending();
+  void HandleOne(const std::vector<std::string>& paths);
+
+  Presenter& presenter_;
+  Platform& platform_;
+  std::string startDir_;
+  std::deque<std::vector<std::string>> pending_;
+  bool busy_ = false;
+};
+
+}  // namespace tarnvell

@@ -1,0 +1,221 @@
+// The drop window in process, on the offscreen platform: what a drag may
+// carry, when a drop is handled, the boxes the user sees, command-line files.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+#include <unistd.h>
+
+#include <QScreen>
+
+#include <functional>
+#include <memory>
+
+#include "gui/window.h"
+#include "platform/posix_platform.h"
+#include "tests/support.h"
+
+namespace {
+
+using tarnvell::Box;
+using testing_support::Exists;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+class RecordingPresenter : public tarnvell::Presenter {
+ public:
+  void Show(const Box& box) override {
+    boxes.push_back(box);
+    if (onShow) onShow();
+  }
+  std::vector<Box> boxes;
+  std::function<void()> onShow;
+};
+
+// Runs the event loop until cond holds or two seconds pass.
+bool RunUntil(const std::function<bool()>& cond) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!cond() && clock.elapsed() < 2000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return cond();
+}
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+std::unique_ptr<QMimeData> Urls(const QStringList& urls) {
+  auto data = std::make_unique<QMimeData>();
+  QList<QUrl> list;
+  for (const QString& u : urls) list.push_back(QUrl(u));
+  data->setUrls(list);
+  return data;
+}
+
+bool Accepts(QWidget& window, const QMimeData& data) {
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                        Qt::NoModifier);
+  QApplication::sendEvent(&window, &enter);
+  QDragMoveEvent move(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(&window, &move);
+  EXPECT_EQ(enter.isAccepted(), move.isAccepted());
+  return enter.isAccepted() && move.isAccepted();
+}
+
+// Drags the data over the window, drops it, and says whether the window took
+// the drop (Qt delivers a drop only to the target of the drag).
+bool Drop(QWidget& window, const QMimeData& data) {
+  Accepts(window, data);
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton,
+                  Qt::NoModifier);
+  QApplication::sendEvent(&window, &drop);
+  return drop.isAccepted();
+}
+
+struct Fixture {
+  RecordingPresenter presenter;
+  tarnvell::PosixPlatform platform;
+  std::string start = tarnvell::CurrentDir();
+  tarnvell::DropWindow window{presenter, platform, start};
+};
+
+TEST(GuiDrag, TakesOnlyDragsWhoseEveryItemIsALocalFile) {
+  Fixture f;
+  QMimeData text;
+  text.setText("a.fnt");
+  EXPECT_FALSE(Accepts(f.window, text));
+  EXPECT_FALSE(Accepts(f.window, *Urls({"https://example.invalid/a.fnt"})));
+  EXPECT_FALSE(Accepts(f.window, *Urls({"file:///tmp/a.pcx", "https://x.invalid/b.txt"})));
+  EXPECT_FALSE(Drop(f.window, text));
+  EXPECT_TRUE(Accepts(f.window, *Urls({"file:///tmp/a.pcx", "file:///tmp/b.txt"})));
+
+  // Full paths as UTF-8 bytes, in the order given.
+  auto data = Urls({U("file:///tmp/%E3%83%95%20x/b.TXT"), "file:///a.pcx"});
+  std::vector<std::string> expected = {"/tmp/\xE3\x83\x95 x/b.TXT", "/a.pcx"};
+  EXPECT_EQ(tarnvell::LocalPaths(*data), expected);
+}
+
+TEST(GuiDrop, ReleasesTheDragThenJoinsRefusingDropsWhileTheBoxIsUp) {
+  Fixture f;
+  TempDir dir;
+  WriteFile(dir / "a.pcx", "image");
+  WriteFile(dir / "b.txt", "text");
+  bool refusingWhileUp = false;
+  f.presenter.onShow = [&] { refusingWhileUp = !f.window.acceptDrops(); };
+
+  auto data = Urls({QUrl::fromLocalFile(QString::fromStdString(dir / "a.pcx")).toString(),
+                    QUrl::fromLocalFile(QString::fromStdString(dir / "b.txt")).toString()});
+  EXPECT_TRUE(Drop(f.window, *data));
+  // Nothing is done before the drop event returns to the drag source.
+  EXPECT_TRUE(f.presenter.boxes.empty());
+  EXPECT_FALSE(Exists(dir / "b.fnt"));
+
+  ASSERT_TRUE(RunUntil([&] { return !f.presenter.boxes.empty(); }));
+  ASSERT_EQ(f.presenter.boxes.size(), 1u);
+  EXPECT_EQ(f.presenter.boxes[0].title, U("確認"));
+  EXPECT_EQ(f.presenter.boxes[0].text, U("結合を完了しました"));
+  EXPECT_FALSE(f.presenter.boxes[0].warning);
+  EXPECT_TRUE(Exists(dir / "b.fnt"));
+  EXPECT_TRUE(refusingWhileUp);
+  EXPECT_TRUE(f.window.acceptDrops());
+  EXPECT_EQ(tarnvell::CurrentDir(), f.start);  // the output folder is let go
+}
+
+TEST(GuiDrop, AStoppedDropShowsAWarningNamingTheFileAndReason) {
+  Fixture f;
+  TempDir dir;
+  const std::string missing = dir / "gone.fnt";
+  f.window.Enqueue({missing});
+  ASSERT_TRUE(RunUntil([&] { return !f.presenter.boxes.empty(); }));
+  ASSERT_EQ(f.presenter.boxes.size(), 1u);
+  EXPECT_EQ(f.presenter.boxes[0].title, "Tarnvell");
+  EXPECT_EQ(f.presenter.boxes[0].text,
+            QString::fromStdString(missing + ": No such file or directory"));
+  EXPECT_TRUE(f.presenter.boxes[0].warning);
+}
+
+TEST(GuiStart, CommandLineFilesAreOneDropOnceTheWindowIsShown) {
+  TempDir dir;  // current while the test runs, so paths are relative to it
+  WriteFile(dir / "x.pcx", "image");
+  WriteFile(dir / "y.txt", "text");
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  Fixture f;
+  std::vector<std::string> files =
+      tarnvell::AbsolutePaths({"x.pcx", dir / "y.txt", "z.txt"}, f.start);
+  EXPECT_EQ(files, (std::vector<std::string>{dir / "x.pcx", dir / "y.txt", dir / "z.txt"}));
+
+  files.pop_back();
+  f.window.Start(files);
+  EXPECT_TRUE(f.window.isVisible());
+  EXPECT_EQ(f.window.windowTitle(), "Tarnvell");
+  EXPECT_EQ(f.window.size(), QSize(200, 200));
+  QRect screen = QGuiApplication::primaryScreen()->geometry();
+  // Centred, give or take the frame the platform adds.
+  QPoint offset = f.window.geometry().center() - screen.center();
+  EXPECT_LE(offset.manhattanLength(), 8) << offset.x() << "," << offset.y();
+  EXPECT_TRUE(f.presenter.boxes.empty());
+  ASSERT_TRUE(RunUntil([&] { return !f.presenter.boxes.empty(); }));
+  EXPECT_EQ(f.presenter.boxes[0].text, U("結合を完了しました"));
+  EXPECT_TRUE(Exists(dir / "y.fnt"));
+}
+
+// Shows a box through the real presenter and reads it back as it stands.
+struct SeenBox {
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::Warning;
+  int buttons = 0;
+};
+
+SeenBox ShowAndRead(const Box& box) {
+  SeenBox seen;
+  QTimer poll;
+  QElapsedTimer clock;
+  clock.start();
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (shown == nullptr) {
+      if (clock.elapsed() > 5000) QApplication::closeAllWindows();
+      return;
+    }
+    seen = {shown->windowTitle(), shown->text(), shown->icon(),
+            static_cast<int>(shown->buttons().size())};
+    shown->button(QMessageBox::Ok)->click();
+  });
+  poll.start(10);
+  tarnvell::MessageBoxPresenter().Show(box);
+  return seen;
+}
+
+TEST(GuiBoxes, NoticesHaveNoIconAndWarningsDo) {
+  // The notice the core shows for a lone .txt, two lines.
+  Box notice{tarnvell::FromCp932(tarnvell::TextOf(tarnvell::Notice::kNotContainer).caption),
+             tarnvell::FromCp932(tarnvell::TextOf(tarnvell::Notice::kNotContainer).text),
+             false};
+  SeenBox seen = ShowAndRead(notice);
+  EXPECT_EQ(seen.title, U("警告"));
+  EXPECT_EQ(seen.text, U("fntファイルではありません\n結合の場合はpcxとtxtを"
+                         "両方同時にドロップして下さい"));
+  EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(seen.buttons, 1);
+
+  seen = ShowAndRead({"Tarnvell", "/a/b.fnt: Permission denied", true});
+  EXPECT_EQ(seen.icon, QMessageBox::Warning);
+  EXPECT_EQ(seen.buttons, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
