@@ -1,6 +1,5 @@
 // The command-line front end: the arguments are one drop of files, and each
 // notice is printed as "caption: text" in UTF-8.
-#include <iconv.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -40,27 +39,7 @@ const char kUsage[] =
     "Exit status: 0 when the split or join completed, 1 when the files were\n"
     "refused or the work failed, 2 for a usage error.\n";
 
-// Converts a CP932 notice to UTF-8; the raw bytes if conversion is missing.
-std::string Utf8FromCp932(const char* text) {
-  std::string out;
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return text;
-  size_t inLeft = std::strlen(text);
-  char* in = const_cast<char*>(text);
-  char buffer[512];
-  while (inLeft > 0) {
-    char* at = buffer;
-    size_t outLeft = sizeof buffer;
-    size_t r = iconv(cd, &in, &inLeft, &at, &outLeft);
-    out.append(buffer, static_cast<size_t>(at - buffer));
-    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-      out.append(in, inLeft);  // keep what cannot be converted as it is
-      break;
-    }
-  }
-  iconv_close(cd);
-  return out;
-}
+using tarnvell::Utf8FromCp932;
 
 bool IsCompletion(const char* text) {
   return text == tarnvell::TextOf(Notice::kSplitDone).text ||
@@ -98,20 +77,6 @@ std::string Printable(const std::string& name) {
   return out;
 }
 
-// The window's shell always delivers full paths; so does this front end.
-std::string MakeAbsolute(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  std::string cwd;
-  for (size_t size = 256;; size *= 2) {
-    cwd.resize(size);
-    if (getcwd(&cwd[0], size) != nullptr) break;
-    if (errno != ERANGE) return path;
-  }
-  cwd.resize(std::strlen(cwd.c_str()));
-  if (cwd.empty() || cwd.back() != '/') cwd += '/';
-  return cwd + path;
-}
-
 // The exit status once everything is printed: a failure when standard output
 // (a full disk, a closed pipe) lost anything, which one line then says.
 int Finish(int code, int lostError) {
@@ -134,6 +99,7 @@ int UsageError(const char* problem, const char* arg) {
 int main(int argc, char** argv) {
   tarnvell::HandleSignalsForCleanUp();
   tarnvell::DropList drop;
+  const std::string cwd = tarnvell::CurrentDir();
   bool options = true;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -148,7 +114,8 @@ int main(int argc, char** argv) {
     } else if (options && arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option", argv[i]);
     } else {
-      drop.paths.push_back(MakeAbsolute(arg));
+      // The window's shell always delivers full paths; so does this front end.
+      drop.paths.push_back(tarnvell::AbsolutePath(arg, cwd));
     }
   }
   if (drop.paths.empty()) {

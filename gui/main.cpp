@@ -5,6 +5,7 @@
 #include "platform/posix_platform.h"
 
 int main(int argc, char** argv) {
+  tarnvell::HandleSignalsForCleanUp();
   QApplication app(argc, argv);  // takes its own options out of argv
   const std::string startDir = tarnvell::CurrentDir();
   tarnvell::PosixPlatform platform;

@@ -1,10 +1,5 @@
 #include "gui/window.h"
 
-#include <iconv.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <utility>
 
 #include <QDragEnterEvent>
@@ -48,24 +43,7 @@ void MessageBoxPresenter::Show(const Box& box) {
 }
 
 QString FromCp932(const char* text) {
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return QString::fromLatin1(text);
-  std::string out;
-  size_t inLeft = std::strlen(text);
-  char* in = const_cast<char*>(text);
-  char buffer[512];
-  while (inLeft > 0) {
-    char* at = buffer;
-    size_t outLeft = sizeof buffer;
-    size_t r = iconv(cd, &in, &inLeft, &at, &outLeft);
-    out.append(buffer, static_cast<size_t>(at - buffer));
-    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-      out.append(in, inLeft);  // keep what cannot be converted as it is
-      break;
-    }
-  }
-  iconv_close(cd);
-  return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
+  return QString::fromStdString(Utf8FromCp932(text));
 }
 
 Box StopBox(const DropResult& result) {
@@ -86,23 +64,9 @@ std::vector<std::string> LocalPaths(const QMimeData& data) {
 
 std::vector<std::string> AbsolutePaths(const std::vector<std::string>& args,
                                        const std::string& cwd) {
-  std::string base = cwd;
-  if (base.empty() || base.back() != '/') base += '/';
   std::vector<std::string> paths;
-  for (const std::string& arg : args)
-    paths.push_back(!arg.empty() && arg[0] == '/' ? arg : base + arg);
+  for (const std::string& arg : args) paths.push_back(AbsolutePath(arg, cwd));
   return paths;
-}
-
-std::string CurrentDir() {
-  std::string cwd;
-  for (size_t size = 256;; size *= 2) {
-    cwd.resize(size);
-    if (getcwd(&cwd[0], size) != nullptr) break;
-    if (errno != ERANGE) return std::string();
-  }
-  cwd.resize(std::strlen(cwd.c_str()));
-  return cwd;
 }
 
 DropWindow::DropWindow(Presenter& presenter, Platform& platform,

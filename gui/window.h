@@ -11,6 +11,7 @@
 
 #include "core/drop.h"
 #include "core/platform.h"
+#include "platform/posix_platform.h"
 
 class QMimeData;
 
@@ -55,9 +56,6 @@ std::vector<std::string> LocalPaths(const QMimeData& data);
 // Command-line arguments as full paths, relative ones taken from cwd.
 std::vector<std::string> AbsolutePaths(const std::vector<std::string>& args,
                                        const std::string& cwd);
-
-// The current directory as bytes ("" when it cannot be read).
-std::string CurrentDir();
 
 class DropWindow : public QWidget {
  public:

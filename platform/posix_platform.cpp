@@ -1,6 +1,7 @@
 #include "platform/posix_platform.h"
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -121,6 +122,43 @@ bool LinkUnnamed(int fd, std::string* name) {
 }
 
 }  // namespace
+
+std::string Utf8FromCp932(const char* text) {
+  std::string out;
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return text;
+  size_t inLeft = std::strlen(text);
+  char* in = const_cast<char*>(text);
+  char buffer[512];
+  while (inLeft > 0) {
+    char* at = buffer;
+    size_t outLeft = sizeof buffer;
+    size_t r = iconv(cd, &in, &inLeft, &at, &outLeft);
+    out.append(buffer, static_cast<size_t>(at - buffer));
+    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+      out.append(in, inLeft);  // keep what cannot be converted as it is
+      break;
+    }
+  }
+  iconv_close(cd);
+  return out;
+}
+
+std::string CurrentDir() {
+  std::string cwd;
+  for (size_t size = 256;; size *= 2) {
+    cwd.resize(size);
+    if (getcwd(&cwd[0], size) != nullptr) break;
+    if (errno != ERANGE) return std::string();
+  }
+  cwd.resize(std::strlen(cwd.c_str()));
+  return cwd;
+}
+
+std::string AbsolutePath(const std::string& path, const std::string& cwd) {
+  if ((!path.empty() && path[0] == '/') || cwd.empty()) return path;
+  return cwd.back() == '/' ? cwd + path : cwd + "/" + path;
+}
 
 void RemovePendingScratchFile() {
   if (g_hasPending) unlink(g_pending);

@@ -1,6 +1,8 @@
 // The platform over POSIX files: the slash separates paths, names are bytes.
 #pragma once
 
+#include <string>
+
 #include "core/platform.h"
 
 namespace tarnvell {
@@ -32,6 +34,17 @@ class PosixPlatform : public Platform {
   bool Fail();         // records errno, returns false
   bool Fail(int why);  // records why, returns false
 };
+
+// Helpers of the POSIX front ends.
+
+// A CP932 notice in UTF-8; bytes that cannot be converted are kept as they are.
+std::string Utf8FromCp932(const char* text);
+
+// The process's current folder, or "" when it cannot be told.
+std::string CurrentDir();
+
+// A path as a full path: relative ones are taken from `cwd`.
+std::string AbsolutePath(const std::string& path, const std::string& cwd);
 
 // Sets up a front end's process so that no signal leaves a scratch file
 // behind: interrupting signals remove the pending scratch file and then end
