@@ -17,10 +17,6 @@ using fuzzing::Check;
 
 namespace {
 
-bool IsCp932Lead(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 // The real platform, confined: reads and folder changes outside the jail are
 // refused, and any attempt to create or replace a file outside it is a fault.
 class JailPlatform : public tarnvell::PosixPlatform {
@@ -29,7 +25,7 @@ class JailPlatform : public tarnvell::PosixPlatform {
       : jail_(jail), windowsRules_(windowsRules) {}
 
   tarnvell::PathRules Rules() const override {
-    if (windowsRules_) return {'\\', IsCp932Lead};
+    if (windowsRules_) return {'\\', testing_support::IsCp932LeadByte};
     return PosixPlatform::Rules();
   }
   tarnvell::File* OpenRead(const char* path) override {
@@ -65,18 +61,11 @@ class JailPlatform : public tarnvell::PosixPlatform {
   bool windowsRules_;
 };
 
-std::string Le32(uint32_t v) {
-  std::string s(4, '\0');
-  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
-  return s;
-}
-
 std::string Container(const std::string& image, const std::string& text) {
-  std::string h("ElecbyteFnt", 12);
-  h += Le32(256) + Le32(64) + Le32(static_cast<uint32_t>(image.size())) +
-       Le32(static_cast<uint32_t>(64 + image.size())) +
-       Le32(static_cast<uint32_t>(text.size())) + std::string(32, '\0');
-  return h + image + text;
+  const uint32_t imageSize = static_cast<uint32_t>(image.size());
+  return testing_support::Header(64, imageSize, 64 + imageSize,
+                                 static_cast<uint32_t>(text.size())) +
+         image + text;
 }
 
 void Put(const std::string& path, const std::string& bytes) {
@@ -159,9 +148,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   JailPlatform platform(jail, windowsRules);
-  fuzzing::RecordingSink sink;
+  testing_support::RecordingSink sink;
   const tarnvell::DropResult result = tarnvell::HandleDrop(drop, sink, platform);
-  const std::vector<int> shown = fuzzing::Numbers(sink);
+  const std::vector<int> shown = testing_support::NoticeNumbers(sink);
 
   for (int n : shown) Check(n >= 1 && n <= 6, "a notice outside the table was shown");
   Check(shown.size() <= 2, "a drop showed more than two notices");

@@ -86,18 +86,4 @@ std::vector<std::string> List(const std::string& path) {
   return names;
 }
 
-int NoticeNumber(const Shown& shown) {
-  for (int n = 1; n <= 6; ++n) {
-    const tarnvell::NoticeText& t = tarnvell::TextOf(static_cast<tarnvell::Notice>(n));
-    if (shown.text == t.text && shown.caption == t.caption) return n;
-  }
-  return 0;
-}
-
-std::vector<int> Numbers(const RecordingSink& sink) {
-  std::vector<int> numbers;
-  for (const Shown& s : sink.shown) numbers.push_back(NoticeNumber(s));
-  return numbers;
-}
-
 }  // namespace fuzzing

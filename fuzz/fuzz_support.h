@@ -1,6 +1,7 @@
-// Helpers shared by the fuzz targets: a scratch folder per process, whole-file
-// I/O, a sink that records notices, and a check that aborts so both libFuzzer
-// and the replay runner report the input that broke it.
+// Helpers of the fuzz targets beside the tests' own (tests/support.h): a
+// scratch folder per process, whole-file I/O that aborts on failure, and a
+// check that aborts so both libFuzzer and the replay runner report the input
+// that broke it.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "core/drop.h"
+#include "tests/support.h"
 
 namespace fuzzing {
 
@@ -40,23 +42,5 @@ bool ReadBytes(const std::string& path, std::string* bytes);
 
 // Names in a folder, sorted.
 std::vector<std::string> List(const std::string& path);
-
-struct Shown {
-  std::string text, caption;
-};
-
-class RecordingSink : public tarnvell::MessageSink {
- public:
-  void Show(const char* text, const char* caption) override {
-    shown.push_back({text, caption});
-  }
-  std::vector<Shown> shown;
-};
-
-// The notice number (1 to 6) whose text and caption these are, or 0.
-int NoticeNumber(const Shown& shown);
-
-// The notice numbers of everything shown, in order.
-std::vector<int> Numbers(const RecordingSink& sink);
 
 }  // namespace fuzzing

@@ -13,12 +13,6 @@ using fuzzing::Check;
 
 namespace {
 
-std::string Le32(uint32_t v) {
-  std::string s(4, '\0');
-  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
-  return s;
-}
-
 tarnvell::DropList DropOf(std::vector<std::string> paths) {
   tarnvell::DropList drop;
   drop.count = static_cast<uint32_t>(paths.size());
@@ -45,26 +39,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzing::WriteBytes(dir + "/t.txt", text.data(), text.size());
 
   tarnvell::PosixPlatform platform;
-  fuzzing::RecordingSink sink;
+  testing_support::RecordingSink sink;
   std::vector<std::string> paths = {dir + "/i.pcx", dir + "/t.txt"};
   if (textFirst) std::swap(paths[0], paths[1]);
   const std::string fnt = dir + (textFirst ? "/i.fnt" : "/t.fnt");
   tarnvell::HandleDrop(DropOf(paths), sink, platform);
-  Check(fuzzing::Numbers(sink) == std::vector<int>{5}, "the join did not complete");
+  Check(testing_support::NoticeNumbers(sink) == std::vector<int>{5}, "the join did not complete");
 
   std::string container;
   Check(fuzzing::ReadBytes(fnt, &container), "the join wrote no container");
-  std::string header("ElecbyteFnt", 12);
-  header += Le32(256) + Le32(64) + Le32(static_cast<uint32_t>(image.size())) +
-            Le32(static_cast<uint32_t>(64 + image.size())) +
-            Le32(static_cast<uint32_t>(text.size())) + std::string(32, '\0');
+  const uint32_t imageSize = static_cast<uint32_t>(image.size());
+  const std::string header = testing_support::Header(
+      64, imageSize, 64 + imageSize, static_cast<uint32_t>(text.size()));
   Check(container == header + image + text, "the container is not laid out as documented");
 
   Check(std::remove((dir + "/i.pcx").c_str()) == 0 &&
             std::remove((dir + "/t.txt").c_str()) == 0,
         "cannot remove the inputs");
   tarnvell::HandleDrop(DropOf({fnt}), sink, platform);
-  Check(fuzzing::Numbers(sink) == std::vector<int>({5, 2}), "the split did not complete");
+  Check(testing_support::NoticeNumbers(sink) == std::vector<int>({5, 2}), "the split did not complete");
   const std::string base = fnt.substr(0, fnt.size() - 4);
   std::string image2, text2;
   Check(fuzzing::ReadBytes(base + ".pcx", &image2) && image2 == image,

@@ -63,14 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tarnvell::PosixPlatform real;
   tarnvell::FaultPlatform platform(real);
   platform.LimitAlloc(kAllocLimit);
-  fuzzing::RecordingSink sink;
+  testing_support::RecordingSink sink;
   const tarnvell::DropResult result = tarnvell::SplitContainer(fnt, sink, platform);
 
   std::string input;
   Check(fuzzing::ReadBytes(fnt, &input) &&
             input == std::string(reinterpret_cast<const char*>(data), size),
         "the container was changed");
-  const std::vector<int> shown = fuzzing::Numbers(sink);
+  const std::vector<int> shown = testing_support::NoticeNumbers(sink);
   const std::vector<std::string> names = fuzzing::List(dir);
 
   uint8_t head[32] = {};

@@ -20,10 +20,7 @@ using tarnvell::PathRules;
 
 namespace {
 
-bool Cp932Lead(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-const PathRules kWindows = {'\\', Cp932Lead};
+const PathRules kWindows = {'\\', IsCp932LeadByte};
 const PathRules kPosix = {'/', nullptr};
 
 TEST(Notices, BytesAndCaptionsMatchTheJapaneseTexts) {

@@ -169,6 +169,23 @@ Shown Expected(int number) {
   throw std::logic_error("no such notice");
 }
 
+std::vector<int> NoticeNumbers(const RecordingSink& sink) {
+  std::vector<int> numbers;
+  for (const Shown& s : sink.shown) {
+    int n = 0;
+    for (int i = 1; i <= 6 && n == 0; ++i) {
+      const tarnvell::NoticeText& t = tarnvell::TextOf(static_cast<tarnvell::Notice>(i));
+      if (s.text == t.text && s.caption == t.caption) n = i;
+    }
+    numbers.push_back(n);
+  }
+  return numbers;
+}
+
+bool IsCp932LeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 tarnvell::DropList Drop(std::vector<std::string> paths) {
   tarnvell::DropList d;
   d.count = static_cast<uint32_t>(paths.size());

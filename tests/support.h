@@ -42,7 +42,7 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 
-// Bytes from a list of bytes, for building headers by hand.
+// A 32-bit word as its four little-endian bytes, for building headers by hand.
 std::string Le32(uint32_t v);
 
 // A container header with the given member table, padded to 64 bytes.
@@ -72,6 +72,13 @@ class RecordingSink : public tarnvell::MessageSink {
 
 // The notice as the user must see it, converted independently.
 Shown Expected(int number);
+
+// The notice numbers (1 to 6; 0 for anything else) of what a sink showed.
+std::vector<int> NoticeNumbers(const RecordingSink& sink);
+
+// The lead bytes of CP932's double-byte characters, as Windows rules would
+// tell them on a Japanese system.
+bool IsCp932LeadByte(unsigned char byte);
 
 // A drop of the given paths.
 tarnvell::DropList Drop(std::vector<std::string> paths);
