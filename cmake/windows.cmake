@@ -30,6 +30,11 @@ if(TARNVELL_TESTS)
   add_executable(notice_demo WIN32 tests/win/notice_demo.cpp tests/win/boxes.cpp)
   target_link_libraries(notice_demo PRIVATE tarnvell_shell)
 
+  # Drops files onto a running tarnvell.exe from outside: the package check.
+  add_executable(drop_files tests/win/drop_files.cpp tests/win/boxes.cpp)
+  target_include_directories(drop_files PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(drop_files PRIVATE user32)
+
   foreach(t window_tests process_tests platform_tests)
     add_test(NAME ${t} COMMAND ${t})
     set_tests_properties(${t} PROPERTIES LABELS windows TIMEOUT 300)
