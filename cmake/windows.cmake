@@ -8,7 +8,10 @@ if(MSVC)
   target_compile_definitions(tarnvell_shell PUBLIC _CRT_SECURE_NO_WARNINGS)
 endif()
 
-add_executable(tarnvell WIN32 shell/main.cpp)
+# The version resource makes the exe's Properties show the project version.
+enable_language(RC)
+configure_file(cmake/tarnvell.rc.in ${CMAKE_BINARY_DIR}/tarnvell.rc @ONLY)
+add_executable(tarnvell WIN32 shell/main.cpp ${CMAKE_BINARY_DIR}/tarnvell.rc)
 target_link_libraries(tarnvell PRIVATE tarnvell_shell)
 
 if(TARNVELL_TESTS)
