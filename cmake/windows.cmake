@@ -8,7 +8,10 @@ if(MSVC)
   target_compile_definitions(tarnvell_shell PUBLIC _CRT_SECURE_NO_WARNINGS)
 endif()
 
-add_executable(tarnvell WIN32 shell/main.cpp)
+# The version resource makes the exe's Properties show the project version.
+enable_language(RC)
+configure_file(cmake/tarnvell.rc.in ${CMAKE_BINARY_DIR}/tarnvell.rc @ONLY)
+add_executable(tarnvell WIN32 shell/main.cpp ${CMAKE_BINARY_DIR}/tarnvell.rc)
 target_link_libraries(tarnvell PRIVATE tarnvell_shell)
 
 if(TARNVELL_TESTS)
@@ -30,6 +33,11 @@ if(TARNVELL_TESTS)
   # The window with one notice over it, for screenshots.
   add_executable(notice_demo WIN32 tests/win/notice_demo.cpp tests/win/boxes.cpp)
   target_link_libraries(notice_demo PRIVATE tarnvell_shell)
+
+  # Drops files onto a running tarnvell.exe from outside: the package check.
+  add_executable(drop_files tests/win/drop_files.cpp tests/win/boxes.cpp)
+  target_include_directories(drop_files PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(drop_files PRIVATE user32)
 
   foreach(t window_tests process_tests platform_tests)
     add_test(NAME ${t} COMMAND ${t})

@@ -41,6 +41,8 @@ BOOL CALLBACK CountButton(HWND child, LPARAM param) {
   return TRUE;
 }
 
+}  // namespace
+
 Box ReadBox(HWND hwnd) {
   Box b;
   b.hwnd = hwnd;
@@ -62,6 +64,8 @@ Box ReadBox(HWND hwnd) {
   return b;
 }
 
+namespace {
+
 bool WaitGone(HWND hwnd, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
   while (IsWindow(hwnd) && IsWindowVisible(hwnd)) {
@@ -78,9 +82,14 @@ void Press(HWND box) {
 
 }  // namespace
 
-std::vector<HWND> VisibleBoxes() {
+bool PressOk(HWND box, DWORD timeoutMs) {
+  Press(box);
+  return WaitGone(box, timeoutMs);
+}
+
+std::vector<HWND> VisibleBoxes(DWORD pid) {
   std::vector<HWND> boxes;
-  Found f{GetCurrentProcessId(), &boxes};
+  Found f{pid, &boxes};
   EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&f));
   return boxes;
 }

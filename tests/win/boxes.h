@@ -22,8 +22,15 @@ struct Box {
   bool mainEnabled = false;        // the main window, while this box was up
 };
 
-// Visible top-level dialog boxes of this process, topmost first.
-std::vector<HWND> VisibleBoxes();
+// Visible top-level dialog boxes of a process (this one by default),
+// topmost first.
+std::vector<HWND> VisibleBoxes(DWORD pid = GetCurrentProcessId());
+
+// A box's caption, text and buttons as they are now.
+Box ReadBox(HWND box);
+
+// Presses a box's OK button; true once the box is gone, false on timeout.
+bool PressOk(HWND box, DWORD timeoutMs = 15000);
 
 // True when `upper` comes before `lower` in the top-level z-order.
 bool IsAbove(HWND upper, HWND lower);

@@ -158,9 +158,8 @@ TEST(Window, EveryRefusalShowsItsNoticeAndWritesNothing) {
       {{dir / "a.pcx"}, {3}},
       {{dir / "a.pcx", dir / "bad.fnt"}, {4}},
       {{dir / "a.pcx", dir / "t.txt", dir / "bad.fnt"}, {6}},
-      // No drop of no files here: the shell never makes one, and a block
-      // without names is read by some shells as one empty name (the core
-      // tests cover the empty drop).
+      // No empty drop here: Wine's DragQueryFile reads past an empty list's
+      // end and counts what lies there. The core tests cover a count of 0.
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.paths.back());
