@@ -41,6 +41,11 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TARNVELL_MAINTAINER}")
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  if(TARGET tarnvell-gui)
+    # The window cannot open a screen without Qt's platform plugins, which
+    # the Qt libraries only recommend.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+  endif()
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 else()
   set(CPACK_GENERATOR TGZ)
