@@ -31,7 +31,13 @@ class PresenterSink : public MessageSink {
   Presenter& presenter_;
 };
 
-bool AllLocalFiles(const QMimeData& data) { return !LocalPaths(data).empty(); }
+// Asked on every move of a drag, so it only looks at the URLs.
+bool AllLocalFiles(const QMimeData& data) {
+  const QList<QUrl> urls = data.urls();
+  for (const QUrl& url : urls)
+    if (!url.isLocalFile()) return false;
+  return !urls.isEmpty();
+}
 
 }  // namespace
 

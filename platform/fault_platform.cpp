@@ -42,13 +42,13 @@ File* FaultPlatform::CreateTemp(const char* finalName, std::string* tempName) {
 }
 
 bool FaultPlatform::Seek(File* file, uint32_t offset) {
-  return !Fails(Op::kSeek, "move to " + std::to_string(offset) + " in " + NameOf(file)) &&
+  return !Fails(Op::kSeek, "move to " + std::to_string(offset) + " in " + WhatIs(file)) &&
          inner_.Seek(file, offset);
 }
 
 bool FaultPlatform::Read(File* file, void* buffer, uint32_t count,
                          uint32_t* delivered) {
-  if (Fails(Op::kRead, "read " + std::to_string(count) + " bytes of " + NameOf(file))) {
+  if (Fails(Op::kRead, "read " + std::to_string(count) + " bytes of " + WhatIs(file))) {
     *delivered = 0;
     return false;
   }
@@ -56,7 +56,7 @@ bool FaultPlatform::Read(File* file, void* buffer, uint32_t count,
 }
 
 bool FaultPlatform::Write(File* file, const void* buffer, uint32_t count) {
-  if (Fails(Op::kWrite, "write " + std::to_string(count) + " bytes to " + NameOf(file))) {
+  if (Fails(Op::kWrite, "write " + std::to_string(count) + " bytes to " + WhatIs(file))) {
     inner_.Write(file, buffer, count / 2);
     return false;
   }
@@ -64,7 +64,7 @@ bool FaultPlatform::Write(File* file, const void* buffer, uint32_t count) {
 }
 
 bool FaultPlatform::Identify(File* file, FileIdentity* identity) {
-  return !Fails(Op::kIdentify, "check which file and version " + NameOf(file) + " is") &&
+  return !Fails(Op::kIdentify, "check which file and version " + WhatIs(file) + " is") &&
          inner_.Identify(file, identity);
 }
 
@@ -80,7 +80,7 @@ bool FaultPlatform::Adopt(File* file, const char* finalName) {
 }
 
 bool FaultPlatform::Close(File* file) {
-  bool injected = Fails(Op::kClose, "close " + NameOf(file));
+  bool injected = Fails(Op::kClose, "close " + WhatIs(file));
   files_.erase(file);
   bool ok = inner_.Close(file);  // the file is released either way
   lastInjected_ = injected;

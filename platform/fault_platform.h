@@ -81,7 +81,7 @@ class FaultPlatform : public Platform {
  private:
   // Counts and names the call; true when it is the one to fail.
   bool Fails(Op op, const std::string& what);
-  const std::string& NameOf(File* file) { return files_[file]; }
+  const std::string& WhatIs(File* file) { return files_[file]; }
 
   Platform& inner_;
   Op failOp_ = Op::kCount;

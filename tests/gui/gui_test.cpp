@@ -1,6 +1,10 @@
 // The drop window in process, on the offscreen platform: what a drag may
 // carry, when a drop is handled, the boxes the user sees, command-line files.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -9,15 +13,9 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
-
-#include <unistd.h>
-
-#include <QScreen>
-
-#include <functional>
-#include <memory>
 
 #include "gui/window.h"
 #include "platform/posix_platform.h"
