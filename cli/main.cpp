@@ -8,15 +8,10 @@
 #include <string>
 
 #include "core/drop.h"
+#include "platform/posix_front_end.h"
 #include "platform/posix_platform.h"
 
-#ifndef TARNVELL_VERSION
-#define TARNVELL_VERSION "unknown"
-#endif
-
 namespace {
-
-using tarnvell::Notice;
 
 enum ExitCode { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
 
@@ -41,19 +36,14 @@ const char kUsage[] =
 
 using tarnvell::Utf8FromCp932;
 
-bool IsCompletion(const char* text) {
-  return text == tarnvell::TextOf(Notice::kSplitDone).text ||
-         text == tarnvell::TextOf(Notice::kJoinDone).text;
-}
-
 // Completions go to standard output, refusals to standard error. A notice
 // that cannot be written is remembered, so the exit status can say so.
 class ConsoleSink : public tarnvell::MessageSink {
  public:
-  void Show(const char* text, const char* caption) override {
-    std::FILE* stream = IsCompletion(text) ? stdout : stderr;
-    if (std::fprintf(stream, "%s: %s\n", Utf8FromCp932(caption).c_str(),
-                     Utf8FromCp932(text).c_str()) < 0 ||
+  void Show(const tarnvell::Notice& notice) override {
+    std::FILE* stream = notice.Completes() ? stdout : stderr;
+    if (std::fprintf(stream, "%s: %s\n", Utf8FromCp932(notice.caption).c_str(),
+                     Utf8FromCp932(notice.text).c_str()) < 0 ||
         std::fflush(stream) != 0) {
       if (lostError == 0) lostError = errno != 0 ? errno : EIO;
     }
@@ -61,18 +51,34 @@ class ConsoleSink : public tarnvell::MessageSink {
   int lostError = 0;  // why a notice could not be written, or 0
 };
 
-// A name as it may be shown on a terminal: control bytes become \xHH, so a
-// file name cannot send escape sequences.
+// The length of the valid UTF-8 sequence at the start of s (0 if none).
+size_t Utf8Length(const unsigned char* s, size_t left) {
+  const unsigned char c = s[0];
+  const size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+  if (n == 0 || n > left || c > 0xF4) return 0;
+  for (size_t i = 1; i < n; ++i)
+    if ((s[i] & 0xC0) != 0x80) return 0;
+  return n;
+}
+
+// A name as it may be shown on a terminal: control characters become \xHH,
+// so a file name cannot send escape sequences. That covers the C1 controls
+// too, whether as raw bytes 0x80-0x9F or as UTF-8 (U+0080-U+009F).
 std::string Printable(const std::string& name) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(name.data());
   std::string out;
-  for (unsigned char c : name) {
-    if (c < 0x20 || c == 0x7F) {
+  for (size_t i = 0; i < name.size();) {
+    size_t n = Utf8Length(s + i, name.size() - i);
+    const bool c1 = n == 2 && s[i] == 0xC2 && s[i + 1] < 0xA0;
+    if (n == 0) n = 1;
+    const bool control = s[i] < 0x20 || s[i] == 0x7F || c1 ||
+                         (n == 1 && s[i] >= 0x80 && s[i] < 0xA0);
+    for (size_t k = 0; k < n; ++k) {
       char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", s[i + k]);
+      out += control ? std::string(escaped) : std::string(1, name[i + k]);
     }
+    i += n;
   }
   return out;
 }
@@ -114,8 +120,8 @@ int main(int argc, char** argv) {
     } else if (options && arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option", argv[i]);
     } else {
-      // The window's shell always delivers full paths; so does this front end.
-      drop.paths.push_back(tarnvell::AbsolutePath(arg, cwd));
+      // Opened as given, so relative names work in folders of any depth.
+      drop.paths.push_back(arg);
     }
   }
   if (drop.paths.empty()) {
@@ -127,9 +133,11 @@ int main(int argc, char** argv) {
   tarnvell::PosixPlatform platform;
   ConsoleSink sink;
   tarnvell::DropResult result = tarnvell::HandleDrop(drop, sink, platform);
+  // The file is named by its full path where the current folder can be told.
   if (result.outcome == tarnvell::Outcome::kStopped)
-    std::fprintf(stderr, "tarnvell: %s: %s\n", Printable(result.file).c_str(),
-                 result.reason.c_str());
+    std::fprintf(stderr, "tarnvell: %s: %s\n",
+                 Printable(tarnvell::AbsolutePath(result.stop.file, cwd)).c_str(),
+                 tarnvell::Describe(result.stop.code, platform).c_str());
   return Finish(result.outcome == tarnvell::Outcome::kCompleted ? kExitDone
                                                                 : kExitFailed,
                 sink.lostError);

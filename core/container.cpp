@@ -1,342 +1,280 @@
 #include "core/container.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <string>
 
 namespace tarnvell {
 
-const char kSignature[12] = {'E', 'l', 'e', 'c', 'b', 'y', 't', 'e', 'F', 'n', 't', '\0'};
+MemberBuffer::MemberBuffer(Platform& platform, uint32_t size)
+    : platform_(platform) {
+  data = static_cast<uint8_t*>(platform.Alloc(size));
+  length = data != nullptr ? size : 0;
+}
+
+MemberBuffer::~MemberBuffer() {
+  if (data != nullptr) platform_.Free(data);
+}
 
 namespace {
 
-// The largest image whose text member still starts at a 32-bit offset.
-constexpr uint32_t kLargestImage = UINT32_MAX - kHeaderSize;
+// An input opened by its path, closed when it goes out of scope.
+struct Input {
+  Input(Platform& platform, std::string inputPath)
+      : platform_(platform), path(std::move(inputPath)) {}
+  ~Input() {
+    if (file != nullptr) platform_.Close(file);
+  }
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
 
-uint32_t LoadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void StoreLe32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-DropResult Stopped(const std::string& file, const std::string& reason) {
-  DropResult r;
-  r.outcome = Outcome::kStopped;
-  r.file = file;
-  r.reason = reason;
-  return r;
-}
-
-DropResult Completed() {
-  DropResult r;
-  r.outcome = Outcome::kCompleted;
-  return r;
-}
-
-DropResult Refused() { return DropResult(); }
-
-const char kChanged[] = "the file changed while it was being read";
-
-// One run of bytes of an output file.
-struct Piece {
-  const void* data;
-  uint32_t length;
+  Platform& platform_;
+  std::string path;
+  File* file = nullptr;
+  FileIdentity version;  // as it was when opened
 };
 
-// Writes the pieces to a scratch file beside `name` and moves it into place
-// only when all of it is written and flushed, taking over the permissions and
-// owner of the file it replaces, so a failure never leaves a partial file
-// under the final name nor harms an earlier file of that name.
-bool WriteOutput(Platform& platform, const std::string& dir,
-                 const std::string& name, const Piece* pieces, int count,
-                 DropResult* failure) {
-  std::string temp;
-  File* out = platform.CreateTemp(name.c_str(), &temp);
-  if (out == nullptr) {
-    *failure = Stopped(dir + name, platform.LastError());
+// The output folder, open for the length of one split or join.
+struct OutputFolder {
+  explicit OutputFolder(Platform& platform) : platform_(platform) {}
+  ~OutputFolder() {
+    if (folder != nullptr) platform_.CloseFolder(folder);
+  }
+  OutputFolder(const OutputFolder&) = delete;
+  OutputFolder& operator=(const OutputFolder&) = delete;
+
+  Platform& platform_;
+  Folder* folder = nullptr;
+};
+
+// One output file: a scratch file that takes its final name only once whole;
+// anything short of that is removed when it goes out of scope.
+struct Output {
+  Output(Platform& platform, Folder* folder, std::string outputName)
+      : platform_(platform), folder_(folder), name(std::move(outputName)) {}
+  ~Output() {
+    if (file != nullptr)
+      platform_.Abandon(file);
+    else if (!committed && !temp.empty())
+      platform_.Discard(folder_, temp.c_str());
+  }
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  Platform& platform_;
+  Folder* folder_;
+  std::string name;
+  File* file = nullptr;
+  std::string temp;  // its name once finished
+  bool committed = false;
+};
+
+// One split or join: the plan, the platform, the open folder and the copy
+// buffer, and the stop that ended it, if any.
+class Transfer {
+ public:
+  Transfer(const Plan& plan, Platform& platform)
+      : plan_(plan), platform_(platform), folder_(platform) {}
+
+  DropResult Split();
+  DropResult Join();
+
+ private:
+  bool Fail(const std::string& file, int code) {
+    result_ = Stopped(code, file);
     return false;
   }
-  bool written = true;
-  for (int i = 0; i < count && written; ++i)
-    written = platform.Write(out, pieces[i].data, pieces[i].length);
-  written = written && platform.Adopt(out, name.c_str());
-  if (!written) *failure = Stopped(dir + name, platform.LastError());
-  bool closed = platform.Close(out);
-  if (written && !closed) {
-    written = false;
-    *failure = Stopped(dir + name, platform.LastError());
-  }
-  if (written && !platform.Commit(temp.c_str(), name.c_str())) {
-    written = false;
-    *failure = Stopped(dir + name, platform.LastError());
-  }
-  if (!written) {
-    platform.Discard(temp.c_str());
-    return false;
-  }
-  // Once the folder is flushed, a power cut can no longer bring back the file
-  // that was replaced.
-  if (platform.SyncDir()) return true;
-  *failure = Stopped(dir, platform.LastError());
-  return false;
+  bool Fail(const std::string& file) { return Fail(file, platform_.LastError()); }
+  std::string PathOf(const std::string& name) const { return plan_.folder + name; }
+
+  bool Open(Input& in);
+  bool Close(Input& in);
+  bool Prepare(const Input* inputs, size_t count, uint32_t largest);
+  bool Create(Output& out);
+  bool Write(Output& out, const void* data, uint32_t count);
+  bool Commit(Output& out);
+  bool CopyPadded(Input& in, uint32_t offset, uint32_t length, Output& out);
+  bool CopyWhole(Input& in, uint32_t length, Output& out);
+  bool Unchanged(Input& in);
+  bool SplitMember(Input& in, uint32_t offset, uint32_t length,
+                   const std::string& name);
+
+  const Plan& plan_;
+  Platform& platform_;
+  OutputFolder folder_;
+  std::unique_ptr<MemberBuffer> buffer_;
+  DropResult result_;
+};
+
+bool Transfer::Open(Input& in) {
+  in.file = platform_.OpenRead(in.path.c_str());
+  return (in.file != nullptr && platform_.Identify(in.file, &in.version)) ||
+         Fail(in.path);
 }
 
-// Makes the naming path's folder current so outputs created by bare name land
-// beside it. A path with no folder part is relative to the current folder.
-bool PlaceOutputs(Platform& platform, const std::string& dir,
-                  DropResult* failure) {
-  if (dir.empty() || platform.SetCurrentDir(dir.c_str())) return true;
-  *failure = Stopped(dir, platform.LastError());
-  return false;
+// A failing close is the failure only when nothing failed before it.
+bool Transfer::Close(Input& in) {
+  File* file = in.file;
+  in.file = nullptr;
+  return platform_.Close(file) || Fail(in.path);
 }
 
-// Refuses to write where a name already stands for one of the inputs (through
-// a link or a second name), which would replace the input by its own output.
-bool NotOverInputs(Platform& platform, const std::string& dir,
-                   const std::string* names, int nameCount,
-                   const FileIdentity* inputs, int inputCount,
-                   DropResult* failure) {
-  for (int i = 0; i < nameCount; ++i) {
+// Opens the output folder, makes sure no output would replace an input (a
+// link or a second name of it), and takes the copy buffer.
+bool Transfer::Prepare(const Input* inputs, size_t count, uint32_t largest) {
+  folder_.folder = platform_.OpenFolder(plan_.folder.c_str());
+  if (folder_.folder == nullptr)
+    return Fail(plan_.folder.empty() ? "." : plan_.folder);
+  for (const std::string& name : plan_.outputs) {
     FileIdentity there;
     bool exists = false;
-    if (!platform.IdentifyName(names[i].c_str(), &there, &exists)) {
-      *failure = Stopped(dir + names[i], platform.LastError());
-      return false;
-    }
-    for (int j = 0; exists && j < inputCount; ++j) {
-      if (SameFile(there, inputs[j])) {
-        *failure = Stopped(dir + names[i], "is the input itself");
-        return false;
+    if (!platform_.IdentifyName(folder_.folder, name.c_str(), &there, &exists))
+      return Fail(PathOf(name));
+    for (size_t i = 0; exists && i < count; ++i)
+      if (SameFile(there, inputs[i].version))
+        return Fail(PathOf(name), kInputItself);
+  }
+  const uint32_t size = std::max<uint32_t>(1, std::min(largest, kCopyPiece));
+  buffer_.reset(new MemberBuffer(platform_, size));
+  return buffer_->data != nullptr || Fail(PathOf(plan_.outputs[0]), kNoMemory);
+}
+
+bool Transfer::Create(Output& out) {
+  out.file = platform_.CreateTemp(folder_.folder, out.name.c_str());
+  return out.file != nullptr || Fail(PathOf(out.name));
+}
+
+bool Transfer::Write(Output& out, const void* data, uint32_t count) {
+  return platform_.Write(out.file, data, count) || Fail(PathOf(out.name));
+}
+
+// Gives a whole output its final name, taking over the permissions of the
+// file it replaces, and makes that durable.
+bool Transfer::Commit(Output& out) {
+  if (!platform_.Adopt(out.file, out.name.c_str())) return Fail(PathOf(out.name));
+  File* file = out.file;
+  out.file = nullptr;
+  if (!platform_.Finish(file, &out.temp) ||
+      !platform_.Commit(folder_.folder, out.temp.c_str(), out.name.c_str()))
+    return Fail(PathOf(out.name));
+  out.committed = true;
+  // Once the folder is flushed, a power cut can no longer bring back the file
+  // that was replaced.
+  return platform_.SyncDir(folder_.folder) ||
+         Fail(plan_.folder.empty() ? "." : plan_.folder);
+}
+
+// The input has not changed since it was opened.
+bool Transfer::Unchanged(Input& in) {
+  FileIdentity now;
+  if (!platform_.Identify(in.file, &now)) return Fail(in.path);
+  return SameVersion(now, in.version) || Fail(in.path, kChanged);
+}
+
+// Copies `length` bytes from `offset` of the container; the part that lies
+// past its end is written as zeros.
+bool Transfer::CopyPadded(Input& in, uint32_t offset, uint32_t length,
+                          Output& out) {
+  if (!platform_.Seek(in.file, offset)) return Fail(in.path);
+  uint8_t* piece = buffer_->data;
+  bool atEnd = false;
+  for (uint32_t left = length; left > 0;) {
+    const uint32_t n = std::min(left, buffer_->length);
+    uint32_t got = 0;
+    if (!atEnd) {
+      if (!platform_.Read(in.file, piece, n, &got)) return Fail(in.path);
+      if (got < n) {  // from here on the buffer holds only zeros
+        std::memset(piece + got, 0, buffer_->length - got);
+        atEnd = true;
       }
     }
+    if (!Write(out, piece, n)) return false;
+    left -= n;
   }
   return true;
 }
 
-MemberBuffer AllocMember(Platform& platform, uint32_t length) {
-  MemberBuffer m;
-  m.data = static_cast<uint8_t*>(platform.Alloc(length));
-  m.length = m.data != nullptr ? length : 0;
-  return m;
+// Copies a whole join input, which must hold exactly the bytes its size said.
+bool Transfer::CopyWhole(Input& in, uint32_t length, Output& out) {
+  uint8_t* piece = buffer_->data;
+  for (uint32_t left = length; left > 0;) {
+    const uint32_t n = std::min(left, buffer_->length);
+    uint32_t got = 0;
+    if (!platform_.Read(in.file, piece, n, &got)) return Fail(in.path);
+    if (got < n) return Fail(in.path, kChanged);
+    if (!Write(out, piece, n)) return false;
+    left -= n;
+  }
+  uint8_t extra = 0;
+  uint32_t more = 0;
+  if (!platform_.Read(in.file, &extra, 1, &more)) return Fail(in.path);
+  return (more == 0 || Fail(in.path, kChanged)) && Unchanged(in);
 }
 
-std::string CannotAllocate(uint32_t length) {
-  return "cannot allocate " + std::to_string(length) + " bytes";
+bool Transfer::SplitMember(Input& in, uint32_t offset, uint32_t length,
+                           const std::string& name) {
+  Output out(platform_, folder_.folder, name);
+  // The member must come from the very version whose header was read, even if
+  // another program saves over the container meanwhile.
+  return Create(out) && CopyPadded(in, offset, length, out) && Unchanged(in) &&
+         Commit(out);
 }
 
-// Opens an input by its full path, recording why when it cannot be opened.
-File* OpenInput(Platform& platform, const std::string& path,
-                DropResult* failure) {
-  File* in = platform.OpenRead(path.c_str());
-  if (in == nullptr) *failure = Stopped(path, platform.LastError());
-  return in;
-}
-
-// Closes an input; a failing close is the failure unless one came before.
-bool CloseInput(Platform& platform, File* in, bool ok, const std::string& path,
-                DropResult* failure) {
-  if (platform.Close(in) || !ok) return ok;
-  *failure = Stopped(path, platform.LastError());
-  return false;
-}
-
-// Reads `length` bytes at `offset` of the open container into a zero-filled
-// buffer (bytes the container does not have stay zero), then makes sure the
-// container is still the version whose header was read.
-bool ReadMember(Platform& platform, File* in, const std::string& path,
-                const FileIdentity& version, uint32_t offset,
-                MemberBuffer* member, DropResult* failure) {
+DropResult Transfer::Split() {
+  Input in(platform_, plan_.inputs[0]);
+  if (!Open(in)) return result_;
+  // A short file reads as if padded with zeros.
+  uint8_t head[kMemberTableEnd] = {};
   uint32_t delivered = 0;
-  FileIdentity now;
-  if (!platform.Seek(in, offset) ||
-      !platform.Read(in, member->data, member->length, &delivered) ||
-      !platform.Identify(in, &now)) {
-    *failure = Stopped(path, platform.LastError());
-    return false;
+  if (!platform_.Read(in.file, head, sizeof head, &delivered)) {
+    Fail(in.path);
+    return result_;
   }
-  if (SameVersion(now, version)) return true;
-  *failure = Stopped(path, kChanged);
-  return false;
+  // A file too short for its member table is as unreadable as a bad signature.
+  if (!SignatureMatches(head) || delivered < kMemberTableEnd)
+    return Close(in) ? DropResult{} : result_;
+  const ContainerHeader h = DecodeHeader(head);
+  const bool ok =
+      Prepare(&in, 1, std::max(h.imageSize, h.textSize)) &&
+      SplitMember(in, h.imageOffset, h.imageSize, plan_.outputs[0]) &&
+      SplitMember(in, h.textOffset, h.textSize, plan_.outputs[1]) && Close(in);
+  return ok ? DropResult{Outcome::kCompleted, {}} : result_;
 }
 
-// Copies one member of the open container to its output file.
-bool SplitMember(Platform& platform, File* in, const std::string& path,
-                 const FileIdentity& version, uint32_t offset, uint32_t length,
-                 const std::string& dir, const std::string& name,
-                 DropResult* failure) {
-  MemberBuffer member = AllocMember(platform, length);
-  if (member.data == nullptr) {
-    *failure = Stopped(dir + name, CannotAllocate(length));
-    return false;
-  }
-  Piece piece = {member.data, member.length};
-  bool ok = ReadMember(platform, in, path, version, offset, &member, failure) &&
-            WriteOutput(platform, dir, name, &piece, 1, failure);
-  platform.Free(member.data);
-  return ok;
-}
-
-// Reads a whole join input into a fresh buffer; an input that is longer or
-// shorter than its size said was being changed meanwhile.
-bool ReadInput(Platform& platform, const std::string& path, uint32_t limit,
-               MemberBuffer* member, FileIdentity* identity,
-               DropResult* failure) {
-  File* in = OpenInput(platform, path, failure);
-  if (in == nullptr) return false;
-  bool ok = platform.Identify(in, identity);
-  if (!ok) {
-    *failure = Stopped(path, platform.LastError());
-  } else if (identity->size > limit) {
-    ok = false;
-    *failure = Stopped(path, "too large for a container member");
-  } else {
-    *member = AllocMember(platform, static_cast<uint32_t>(identity->size));
-    if (member->data == nullptr) {
-      ok = false;
-      *failure = Stopped(path, CannotAllocate(static_cast<uint32_t>(identity->size)));
+DropResult Transfer::Join() {
+  Input inputs[2] = {{platform_, plan_.inputs[0]}, {platform_, plan_.inputs[1]}};
+  Input& image = inputs[plan_.image];
+  Input& text = inputs[1 - plan_.image];
+  for (Input& in : inputs) {
+    if (!Open(in)) return result_;
+    const uint64_t limit = &in == &image ? kLargestImage : UINT32_MAX;
+    if (in.version.size > limit) {
+      Fail(in.path, kTooLarge);
+      return result_;
     }
   }
-  uint32_t delivered = 0, more = 0;
-  uint8_t extra = 0;
-  if (ok && (!platform.Read(in, member->data, member->length, &delivered) ||
-             !platform.Read(in, &extra, 1, &more))) {
-    ok = false;
-    *failure = Stopped(path, platform.LastError());
-  } else if (ok && (delivered != member->length || more != 0)) {
-    ok = false;
-    *failure = Stopped(path, kChanged);
-  }
-  return CloseInput(platform, in, ok, path, failure);
-}
-
-enum class Kind { kNone, kImage, kText };
-
-Kind KindOf(const std::string& path) {
-  if (HasExtension(path, ".pcx")) return Kind::kImage;
-  if (HasExtension(path, ".txt")) return Kind::kText;
-  return Kind::kNone;
+  const uint32_t imageSize = static_cast<uint32_t>(image.version.size);
+  const uint32_t textSize = static_cast<uint32_t>(text.version.size);
+  uint8_t head[kHeaderSize];
+  EncodeHeader(HeaderFor(imageSize, textSize), head);
+  if (!Prepare(inputs, 2, std::max(imageSize, textSize))) return result_;
+  Output out(platform_, folder_.folder, plan_.outputs[0]);
+  const bool ok = Create(out) && Write(out, head, kHeaderSize) &&
+                  CopyWhole(image, imageSize, out) &&
+                  CopyWhole(text, textSize, out) && Commit(out) &&
+                  Close(inputs[0]) && Close(inputs[1]);
+  return ok ? DropResult{Outcome::kCompleted, {}} : result_;
 }
 
 }  // namespace
 
-bool SignatureMatches(const uint8_t* bytes) {
-  return EqualsIgnoringCase(reinterpret_cast<const char*>(bytes), kSignature,
-                            sizeof kSignature);
+DropResult SplitContainer(const Plan& plan, Platform& platform) {
+  return Transfer(plan, platform).Split();
 }
 
-ContainerHeader DecodeHeader(const uint8_t* bytes) {
-  ContainerHeader h = {};
-  std::memcpy(h.signature, bytes, sizeof h.signature);
-  h.formatWord = LoadLe32(bytes + 12);
-  h.imageOffset = LoadLe32(bytes + 16);
-  h.imageSize = LoadLe32(bytes + 20);
-  h.textOffset = LoadLe32(bytes + 24);
-  h.textSize = LoadLe32(bytes + 28);
-  return h;
-}
-
-ContainerHeader HeaderFor(uint32_t imageSize, uint32_t textSize) {
-  ContainerHeader h = {};
-  std::memcpy(h.signature, kSignature, sizeof kSignature);
-  h.formatWord = kFormatWord;
-  h.imageOffset = kHeaderSize;
-  h.imageSize = imageSize;
-  h.textOffset = kHeaderSize + imageSize;
-  h.textSize = textSize;
-  return h;
-}
-
-void EncodeHeader(const ContainerHeader& header, uint8_t out[kHeaderSize]) {
-  std::memcpy(out, header.signature, sizeof header.signature);
-  StoreLe32(out + 12, header.formatWord);
-  StoreLe32(out + 16, header.imageOffset);
-  StoreLe32(out + 20, header.imageSize);
-  StoreLe32(out + 24, header.textOffset);
-  StoreLe32(out + 28, header.textSize);
-  std::memcpy(out + 32, header.reserved, sizeof header.reserved);
-}
-
-DropResult SplitContainer(const std::string& path, MessageSink& sink,
-                          Platform& platform) {
-  DropResult failure;
-  // One handle serves the whole split, so both members come from the very
-  // file whose header was read, even if another program saves over it.
-  File* in = OpenInput(platform, path, &failure);
-  if (in == nullptr) return failure;
-  FileIdentity version;
-  // A short file reads as if padded with zeros.
-  uint8_t head[kMemberTableEnd] = {};
-  uint32_t delivered = 0;
-  bool read = platform.Identify(in, &version) &&
-              platform.Read(in, head, sizeof head, &delivered);
-  if (!read) failure = Stopped(path, platform.LastError());
-  // A file too short for its member table is as unreadable as a bad signature.
-  if (!read || !SignatureMatches(head) || delivered < kMemberTableEnd) {
-    if (!CloseInput(platform, in, read, path, &failure)) return failure;
-    ShowNotice(sink, Notice::kReadError);
-    return Refused();
-  }
-  ContainerHeader header = DecodeHeader(head);
-
-  const PathRules rules = platform.Rules();
-  const std::string dir = DirectoryPart(path, rules);
-  const std::string base = BaseName(FileNamePart(path, rules));
-  const std::string names[2] = {base + ".pcx", base + ".txt"};
-  bool ok = PlaceOutputs(platform, dir, &failure) &&
-            NotOverInputs(platform, dir, names, 2, &version, 1, &failure) &&
-            SplitMember(platform, in, path, version, header.imageOffset,
-                        header.imageSize, dir, names[0], &failure) &&
-            SplitMember(platform, in, path, version, header.textOffset,
-                        header.textSize, dir, names[1], &failure);
-  if (!CloseInput(platform, in, ok, path, &failure)) return failure;
-  ShowNotice(sink, Notice::kSplitDone);
-  return Completed();
-}
-
-DropResult JoinContainer(const std::string& path0, const std::string& path1,
-                         MessageSink& sink, Platform& platform) {
-  const std::string* paths[2] = {&path0, &path1};
-  const Kind kinds[2] = {KindOf(path0), KindOf(path1)};
-  // Only one image and one text make a container; anything else is refused
-  // before a file is read, so no dropped file can be replaced by the output.
-  if (kinds[0] == Kind::kNone) ShowNotice(sink, Notice::kCannotHandle);
-  if (kinds[1] == Kind::kNone) ShowNotice(sink, Notice::kCannotHandle);
-  if (kinds[0] == Kind::kNone || kinds[1] == Kind::kNone) return Refused();
-  if (kinds[0] == kinds[1]) {
-    ShowNotice(sink, Notice::kNotContainer);
-    return Refused();
-  }
-
-  MemberBuffer image, text;
-  FileIdentity inputs[2];
-  DropResult failure;
-  bool ok = true;
-  for (int i = 0; i < 2 && ok; ++i) {
-    bool isImage = kinds[i] == Kind::kImage;
-    ok = ReadInput(platform, *paths[i], isImage ? kLargestImage : UINT32_MAX,
-                   isImage ? &image : &text, &inputs[i], &failure);
-  }
-  if (ok) {
-    const PathRules rules = platform.Rules();
-    const std::string dir = DirectoryPart(path1, rules);
-    const std::string name = BaseName(FileNamePart(path1, rules)) + ".fnt";
-    uint8_t head[kHeaderSize];
-    EncodeHeader(HeaderFor(image.length, text.length), head);
-    const Piece pieces[3] = {
-        {head, kHeaderSize}, {image.data, image.length}, {text.data, text.length}};
-    ok = PlaceOutputs(platform, dir, &failure) &&
-         NotOverInputs(platform, dir, &name, 1, inputs, 2, &failure) &&
-         WriteOutput(platform, dir, name, pieces, 3, &failure);
-  }
-  if (image.data != nullptr) platform.Free(image.data);
-  if (text.data != nullptr) platform.Free(text.data);
-  if (!ok) return failure;
-  ShowNotice(sink, Notice::kJoinDone);
-  return Completed();
+DropResult JoinContainer(const Plan& plan, Platform& platform) {
+  return Transfer(plan, platform).Join();
 }
 
 }  // namespace tarnvell

@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "gui/window.h"
+#include "platform/posix_front_end.h"
 #include "platform/posix_platform.h"
 
 int main(int argc, char** argv) {
@@ -10,7 +11,7 @@ int main(int argc, char** argv) {
   const std::string startDir = tarnvell::CurrentDir();
   tarnvell::PosixPlatform platform;
   tarnvell::MessageBoxPresenter presenter;
-  tarnvell::DropWindow window(presenter, platform, startDir);
+  tarnvell::DropWindow window(presenter, platform);
   window.Start(tarnvell::AbsolutePaths(
       std::vector<std::string>(argv + 1, argv + argc), startDir));
   return app.exec();

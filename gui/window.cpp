@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "platform/posix_front_end.h"
+
 namespace tarnvell {
 
 const char kGuiTitle[] = "Tarnvell";
@@ -23,8 +25,8 @@ namespace {
 class PresenterSink : public MessageSink {
  public:
   explicit PresenterSink(Presenter& presenter) : presenter_(presenter) {}
-  void Show(const char* text, const char* caption) override {
-    presenter_.Show({FromCp932(caption), FromCp932(text), false});
+  void Show(const Notice& notice) override {
+    presenter_.Show({FromCp932(notice.caption), FromCp932(notice.text), false});
   }
 
  private:
@@ -52,10 +54,10 @@ QString FromCp932(const char* text) {
   return QString::fromStdString(Utf8FromCp932(text));
 }
 
-Box StopBox(const DropResult& result) {
+Box StopBox(const DropResult& result, const Platform& platform) {
   return {QString::fromLatin1(kGuiTitle),
-          QFile::decodeName(result.file.c_str()) + QStringLiteral(": ") +
-              QString::fromLocal8Bit(result.reason.c_str()),
+          QFile::decodeName(result.stop.file.c_str()) + QStringLiteral(": ") +
+              QString::fromLocal8Bit(Describe(result.stop.code, platform).c_str()),
           true};
 }
 
@@ -63,7 +65,10 @@ std::vector<std::string> LocalPaths(const QMimeData& data) {
   std::vector<std::string> paths;
   for (const QUrl& url : data.urls()) {
     if (!url.isLocalFile()) return {};
-    paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    // Not toLocalFile(): it turns bytes that are not UTF-8 into U+FFFD.
+    paths.push_back(QByteArray::fromPercentEncoding(
+                        url.path(QUrl::FullyEncoded).toLatin1())
+                        .toStdString());
   }
   return paths;
 }
@@ -75,10 +80,8 @@ std::vector<std::string> AbsolutePaths(const std::vector<std::string>& args,
   return paths;
 }
 
-DropWindow::DropWindow(Presenter& presenter, Platform& platform,
-                       std::string startDir)
-    : presenter_(presenter), platform_(platform),
-      startDir_(std::move(startDir)) {
+DropWindow::DropWindow(Presenter& presenter, Platform& platform)
+    : presenter_(presenter), platform_(platform) {
   setWindowTitle(QString::fromLatin1(kGuiTitle));
   setAcceptDrops(true);
 }
@@ -138,9 +141,8 @@ void DropWindow::HandleOne(const std::vector<std::string>& paths) {
   drop.paths = paths;
   PresenterSink sink(presenter_);
   DropResult result = HandleDrop(drop, sink, platform_);
-  // The core made the output folder current; the window must not hold it.
-  if (!startDir_.empty()) platform_.SetCurrentDir(startDir_.c_str());
-  if (result.outcome == Outcome::kStopped) presenter_.Show(StopBox(result));
+  if (result.outcome == Outcome::kStopped)
+    presenter_.Show(StopBox(result, platform_));
 }
 
 }  // namespace tarnvell

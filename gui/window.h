@@ -11,7 +11,6 @@
 
 #include "core/drop.h"
 #include "core/platform.h"
-#include "platform/posix_platform.h"
 
 class QMimeData;
 
@@ -47,10 +46,11 @@ class MessageBoxPresenter : public Presenter {
 QString FromCp932(const char* text);
 
 // The box for a drop that stopped on a file that could not be read or written.
-Box StopBox(const DropResult& result);
+Box StopBox(const DropResult& result, const Platform& platform);
 
-// The dropped paths as local 8-bit bytes, in the order given; empty unless
-// the data holds at least one URL and every URL is a local file.
+// The dropped paths as the bytes of their URLs, percent-decoded (so names
+// that are not UTF-8 arrive as they are on the disk), in the order given;
+// empty unless the data holds at least one URL and every URL is a local file.
 std::vector<std::string> LocalPaths(const QMimeData& data);
 
 // Command-line arguments as full paths, relative ones taken from cwd.
@@ -59,8 +59,7 @@ std::vector<std::string> AbsolutePaths(const std::vector<std::string>& args,
 
 class DropWindow : public QWidget {
  public:
-  // startDir is made current again after each drop.
-  DropWindow(Presenter& presenter, Platform& platform, std::string startDir);
+  DropWindow(Presenter& presenter, Platform& platform);
 
   // Queues one drop and handles it once control is back in the event loop.
   void Enqueue(std::vector<std::string> paths);
@@ -80,7 +79,6 @@ class DropWindow : public QWidget {
 
   Presenter& presenter_;
   Platform& platform_;
-  std::string startDir_;
   std::deque<std::vector<std::string>> pending_;
   bool busy_ = false;
 };

@@ -1,81 +1,60 @@
 #include "platform/posix_platform.h"
 
 #include <fcntl.h>
-#include <iconv.h>
-#include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 
 namespace tarnvell {
 
 // Members reach past 2 GiB; a 32-bit off_t would cut their positions.
 static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
 
+struct Folder {
+  int fd;
+};
+
 struct File {
   int fd;
+  Folder* folder;    // outputs: the folder it is made in
   bool writing;
-  std::string* unnamed;  // an unnamed scratch file: where its name goes
+  bool unnamed;      // an unnamed scratch file, named only once whole
+  std::string name;  // its scratch name, once it has one
 };
 
 namespace {
 
-// One read() or write() on Linux moves at most about 2 GiB, so big members
+// One read() or write() on Linux moves at most about 2 GiB, so larger counts
 // are moved in chunks of this size.
 constexpr size_t kMaxChunk = size_t{1} << 30;
 
-// Reasons of the platform's own, beside errno values.
-constexpr int kNotRegular = -1;
-
-// The signals that end the program and first remove its scratch file.
-const int kCleanUpSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-// The scratch file being written, kept where a signal handler can reach it.
+// The scratch file that has a name but is not yet in place. The lock is held
+// while a name and this record disagree, so a clean-up never misses one.
+std::mutex g_pendingLock;
+int g_pendingFolder = -1;
 char g_pending[64];
-std::atomic<bool> g_hasPending{false};
 
-void SetPending(const std::string& name) {
-  g_hasPending = false;
+void SetPending(int folder, const std::string& name) {
   std::snprintf(g_pending, sizeof g_pending, "%s", name.c_str());
-  g_hasPending = true;
+  g_pendingFolder = folder;
 }
 
-void ClearPending() { g_hasPending = false; }
-
-// Holds the clean-up signals off while a scratch file exists under a name
-// that the pending record does not yet (or no longer) hold.
-class SignalsHeld {
- public:
-  SignalsHeld() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int sig : kCleanUpSignals) sigaddset(&set, sig);
-    pthread_sigmask(SIG_BLOCK, &set, &saved_);
-  }
-  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
-
- private:
-  sigset_t saved_;
-};
+void ClearPending() { g_pendingFolder = -1; }
 
 std::string NextScratchName() {
   static unsigned counter = 0;
   static const unsigned seed = static_cast<unsigned>(getpid()) ^
                                static_cast<unsigned>(std::time(nullptr));
   return ScratchName(seed + ++counter * 2654435761u);
-}
-
-void OnCleanUpSignal(int sig) {
-  RemovePendingScratchFile();
-  signal(sig, SIG_DFL);
-  raise(sig);  // delivered, with its usual effect, once the handler returns
 }
 
 int64_t ModifiedOf(const struct stat& st) {
@@ -96,24 +75,25 @@ FileIdentity IdentityOf(const struct stat& st) {
   return id;
 }
 
-// Gives an unnamed scratch file a fresh scratch name in the current folder.
-bool LinkUnnamed(int fd, std::string* name) {
+// Gives an unnamed scratch file a fresh scratch name in its folder.
+bool LinkUnnamed(File* file) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string candidate = NextScratchName();
-    SignalsHeld held;
+    std::lock_guard<std::mutex> held(g_pendingLock);
     int r = -1;
 #ifdef AT_EMPTY_PATH
-    r = linkat(fd, "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH);
+    r = linkat(file->fd, "", file->folder->fd, candidate.c_str(), AT_EMPTY_PATH);
     if (r != 0 && errno != EEXIST) {
       // Without the privilege for that, through the descriptor's /proc entry.
       char self[64];
-      std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-      r = linkat(AT_FDCWD, self, AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW);
+      std::snprintf(self, sizeof self, "/proc/self/fd/%d", file->fd);
+      r = linkat(AT_FDCWD, self, file->folder->fd, candidate.c_str(),
+                 AT_SYMLINK_FOLLOW);
     }
 #endif
     if (r == 0) {
-      *name = candidate;
-      SetPending(candidate);
+      file->name = candidate;
+      SetPending(file->folder->fd, candidate);
       return true;
     }
     if (errno != EEXIST) return false;
@@ -121,63 +101,42 @@ bool LinkUnnamed(int fd, std::string* name) {
   return false;
 }
 
+#ifdef __linux__
+// Gives the scratch file the access ACL of the file it replaces, if it has
+// one, so nobody gains or loses access by the replacement.
+bool CopyAccessAcl(int folder, const char* name, int to) {
+  static const char kAcl[] = "system.posix_acl_access";
+  int from = openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  if (from < 0) return false;
+  char self[64];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", from);
+  char value[4096];
+  ssize_t n = getxattr(self, kAcl, value, sizeof value);
+  const int saved = errno;
+  close(from);
+  if (n < 0) {
+    // No ACL, no ACLs on this file system, or no /proc to ask through.
+    errno = saved;
+    return saved == ENODATA || saved == ENOTSUP || saved == ENOENT;
+  }
+  return fsetxattr(to, kAcl, value, static_cast<size_t>(n), 0) == 0;
+}
+#endif
+
 }  // namespace
 
-std::string Utf8FromCp932(const char* text) {
-  std::string out;
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return text;
-  size_t inLeft = std::strlen(text);
-  char* in = const_cast<char*>(text);
-  char buffer[512];
-  while (inLeft > 0) {
-    char* at = buffer;
-    size_t outLeft = sizeof buffer;
-    size_t r = iconv(cd, &in, &inLeft, &at, &outLeft);
-    out.append(buffer, static_cast<size_t>(at - buffer));
-    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-      out.append(in, inLeft);  // keep what cannot be converted as it is
-      break;
-    }
-  }
-  iconv_close(cd);
-  return out;
-}
-
-std::string CurrentDir() {
-  std::string cwd;
-  for (size_t size = 256;; size *= 2) {
-    cwd.resize(size);
-    if (getcwd(&cwd[0], size) != nullptr) break;
-    if (errno != ERANGE) return std::string();
-  }
-  cwd.resize(std::strlen(cwd.c_str()));
-  return cwd;
-}
-
-std::string AbsolutePath(const std::string& path, const std::string& cwd) {
-  if ((!path.empty() && path[0] == '/') || cwd.empty()) return path;
-  return cwd.back() == '/' ? cwd + path : cwd + "/" + path;
-}
-
 void RemovePendingScratchFile() {
-  if (g_hasPending) unlink(g_pending);
+  // Held for good: the process is ending, and no other scratch file may be
+  // named meanwhile.
+  g_pendingLock.lock();
+  if (g_pendingFolder >= 0) unlinkat(g_pendingFolder, g_pending, 0);
+  ClearPending();
 }
 
-void HandleSignalsForCleanUp() {
-  signal(SIGPIPE, SIG_IGN);
-  signal(SIGXFSZ, SIG_IGN);
-  struct sigaction handler = {};
-  handler.sa_handler = OnCleanUpSignal;
-  sigemptyset(&handler.sa_mask);
-  for (int sig : kCleanUpSignals) sigaddset(&handler.sa_mask, sig);
-  for (int sig : kCleanUpSignals) {
-    struct sigaction before = {};
-    // A signal ignored from the start (nohup, background jobs) stays ignored.
-    if (sigaction(sig, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
-      continue;
-    sigaction(sig, &handler, nullptr);
-  }
+PosixPlatform::PosixPlatform() {
+  const mode_t mask = umask(022);
+  umask(mask);
+  newMode_ = 0666 & ~mask;
 }
 
 bool PosixPlatform::Fail() {
@@ -207,32 +166,52 @@ File* PosixPlatform::OpenRead(const char* path) {
   } else if (!S_ISREG(st.st_mode)) {
     Fail(S_ISDIR(st.st_mode) ? EISDIR : kNotRegular);
   } else {
-    return new File{fd, false, nullptr};
+    return new File{fd, nullptr, false, false, std::string()};
   }
   close(fd);
   return nullptr;
 }
 
-File* PosixPlatform::CreateTemp(const char* finalName, std::string* tempName) {
+Folder* PosixPlatform::OpenFolder(const char* path) {
+  int fd = open(*path != '\0' ? path : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    Fail();
+    return nullptr;
+  }
+  return new Folder{fd};
+}
+
+void PosixPlatform::CloseFolder(Folder* folder) {
+  close(folder->fd);
+  delete folder;
+}
+
+bool PosixPlatform::IdentifyName(Folder* folder, const char* name,
+                                 FileIdentity* identity, bool* exists) {
+  struct stat st;
+  *exists = fstatat(folder->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (*exists) *identity = IdentityOf(st);
+  return *exists || errno == ENOENT || Fail();
+}
+
+File* PosixPlatform::CreateTemp(Folder* folder, const char* finalName) {
   (void)finalName;  // scratch names are short so a long final name still fits
+  // Readable by the owner alone until it takes its final permissions.
 #ifdef O_TMPFILE
   // An unnamed file: a run killed before it is whole leaves nothing behind.
-  int unnamed = open(".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (unnamed >= 0) {
-    tempName->clear();
-    return new File{unnamed, true, tempName};
-  }
+  int unnamed = openat(folder->fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (unnamed >= 0) return new File{unnamed, folder, true, true, std::string()};
   // Not every file system has unnamed files: a named scratch file then.
 #endif
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = NextScratchName();
-    SignalsHeld held;
+    std::lock_guard<std::mutex> held(g_pendingLock);
     // O_EXCL never opens an existing file and never follows a link.
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = openat(folder->fd, name.c_str(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
-      *tempName = name;
-      SetPending(name);
-      return new File{fd, true, nullptr};
+      SetPending(folder->fd, name);
+      return new File{fd, folder, true, false, name};
     }
     if (errno != EEXIST) break;
   }
@@ -284,90 +263,98 @@ bool PosixPlatform::Identify(File* file, FileIdentity* identity) {
   return true;
 }
 
-bool PosixPlatform::IdentifyName(const char* name, FileIdentity* identity,
-                                 bool* exists) {
-  struct stat st;
-  *exists = lstat(name, &st) == 0;
-  if (*exists) *identity = IdentityOf(st);
-  return *exists || errno == ENOENT || Fail();
+// The owner where the process may set it (root), else at least the group;
+// the set-ID bits only where both were kept, as a careful copy does.
+bool PosixPlatform::KeepOwnerAndMode(File* file, const struct stat& earlier) {
+  mode_t mode = earlier.st_mode & 07777;
+  if (fchown(file->fd, earlier.st_uid, earlier.st_gid) != 0) {
+    if (errno != EPERM) return Fail();
+    if (fchown(file->fd, static_cast<uid_t>(-1), earlier.st_gid) != 0 &&
+        errno != EPERM)
+      return Fail();
+    mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+  }
+  return fchmod(file->fd, mode) == 0 || Fail();
 }
 
 bool PosixPlatform::Adopt(File* file, const char* finalName) {
+  const int folder = file->folder->fd;
   struct stat st;
-  if (lstat(finalName, &st) != 0) return errno == ENOENT || Fail();
-  if (!S_ISREG(st.st_mode)) return true;  // a link or nothing of its kind
+  if (fstatat(folder, finalName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno != ENOENT) return Fail();
+    return fchmod(file->fd, newMode_) == 0 || Fail();
+  }
+  // A link or anything else that is not a file: the new file is new.
+  if (!S_ISREG(st.st_mode)) return fchmod(file->fd, newMode_) == 0 || Fail();
   // Replace only what a program opening it for writing could change.
-  if (faccessat(AT_FDCWD, finalName, W_OK, AT_EACCESS) != 0) return Fail();
-  // The owner where the process may set it (root), else at least the group.
-  if (fchown(file->fd, st.st_uid, st.st_gid) != 0 &&
-      fchown(file->fd, static_cast<uid_t>(-1), st.st_gid) != 0 &&
-      errno != EPERM)
-    return Fail();
-  return fchmod(file->fd, st.st_mode & 07777) == 0 || Fail();
+  if (faccessat(folder, finalName, W_OK, AT_EACCESS) != 0) return Fail();
+  if (!KeepOwnerAndMode(file, st)) return false;
+#ifdef __linux__
+  if (!CopyAccessAcl(folder, finalName, file->fd)) return Fail();
+#endif
+  return true;
 }
 
-bool PosixPlatform::Close(File* file) {
+bool PosixPlatform::Finish(File* file, std::string* tempName) {
   // A written file must reach the disk before it replaces an earlier one.
-  bool ok = !file->writing || fsync(file->fd) == 0 || Fail();
-  if (ok && file->unnamed != nullptr)
-    ok = LinkUnnamed(file->fd, file->unnamed) || Fail();
+  bool ok = fsync(file->fd) == 0 || Fail();
+  if (ok && file->unnamed) ok = LinkUnnamed(file) || Fail();
   if (close(file->fd) != 0 && ok) ok = Fail();
+  *tempName = file->name;
   delete file;
   return ok;
 }
 
-bool PosixPlatform::Commit(const char* tempName, const char* finalName) {
-  SignalsHeld held;
-  // rename() replaces a link at finalName itself, never its target.
-  if (rename(tempName, finalName) != 0) return Fail();
+void PosixPlatform::Abandon(File* file) {
+  const int saved = errno;
+  if (!file->name.empty()) {
+    std::lock_guard<std::mutex> held(g_pendingLock);
+    unlinkat(file->folder->fd, file->name.c_str(), 0);
+    ClearPending();
+  }
+  close(file->fd);
+  delete file;
+  errno = saved;
+}
+
+bool PosixPlatform::Commit(Folder* folder, const char* tempName,
+                           const char* finalName) {
+  std::lock_guard<std::mutex> held(g_pendingLock);
+  // The rename replaces a link at finalName itself, never its target.
+  if (renameat(folder->fd, tempName, folder->fd, finalName) != 0) return Fail();
   ClearPending();
   return true;
 }
 
-bool PosixPlatform::SyncDir() {
-  int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return Fail();
-  // Some file systems cannot flush a folder (EINVAL): nothing more to do there.
-  bool ok = fsync(fd) == 0 || errno == EINVAL || Fail();
-  close(fd);
-  return ok;
-}
-
-void PosixPlatform::Discard(const char* tempName) {
-  int saved = errno;
-  SignalsHeld held;
-  if (*tempName != '\0') unlink(tempName);
+void PosixPlatform::Discard(Folder* folder, const char* tempName) {
+  const int saved = errno;
+  std::lock_guard<std::mutex> held(g_pendingLock);
+  if (*tempName != '\0') unlinkat(folder->fd, tempName, 0);
   ClearPending();
   errno = saved;
 }
 
-bool PosixPlatform::SetCurrentDir(const char* dir) {
-  return chdir(dir) == 0 || Fail();
+bool PosixPlatform::SyncDir(Folder* folder) {
+  // Some file systems cannot flush a folder (EINVAL): nothing more to do there.
+  return fsync(folder->fd) == 0 || errno == EINVAL || Fail();
+}
+
+bool PosixPlatform::Close(File* file) {
+  bool ok = close(file->fd) == 0 || Fail();
+  delete file;
+  return ok;
 }
 
 void* PosixPlatform::Alloc(uint32_t size) {
   void* block = std::calloc(size == 0 ? 1 : size, 1);
   if (block == nullptr) error_ = ENOMEM;
-#ifdef MADV_HUGEPAGE
-  // A member buffer is filled by one read of the whole member; in huge pages
-  // that read takes a few thousand page faults instead of a quarter million
-  // per GiB, which makes the split and join about a third faster.
-  constexpr uintptr_t kPage = 4096, kHuge = uintptr_t{2} << 20;
-  if (block != nullptr && size >= kHuge) {
-    uintptr_t start = (reinterpret_cast<uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
-    uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(kPage - 1);
-    if (end > start)  // advice only: it may be refused, and nothing depends on it
-      madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-  }
-#endif
   return block;
 }
 
 void PosixPlatform::Free(void* block) { std::free(block); }
 
-std::string PosixPlatform::LastError() const {
-  if (error_ == kNotRegular) return "not a regular file";
-  return std::strerror(error_);
+std::string PosixPlatform::SystemErrorText(int code) const {
+  return std::strerror(code);
 }
 
 }  // namespace tarnvell

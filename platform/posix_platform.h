@@ -1,5 +1,9 @@
-// The platform over POSIX files: the slash separates paths, names are bytes.
+// The platform over POSIX files: the slash separates paths, names are bytes,
+// and outputs are made relative to an open folder.
 #pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <string>
 
@@ -9,51 +13,44 @@ namespace tarnvell {
 
 class PosixPlatform : public Platform {
  public:
+  PosixPlatform();
   PathRules Rules() const override;
   File* OpenRead(const char* path) override;
-  File* CreateTemp(const char* finalName, std::string* tempName) override;
+  Folder* OpenFolder(const char* path) override;
+  void CloseFolder(Folder* folder) override;
+  bool IdentifyName(Folder* folder, const char* name, FileIdentity* identity,
+                    bool* exists) override;
+  File* CreateTemp(Folder* folder, const char* finalName) override;
   bool Seek(File* file, uint32_t offset) override;
   bool Read(File* file, void* buffer, uint32_t count,
             uint32_t* delivered) override;
   bool Write(File* file, const void* buffer, uint32_t count) override;
   bool Identify(File* file, FileIdentity* identity) override;
-  bool IdentifyName(const char* name, FileIdentity* identity,
-                    bool* exists) override;
   bool Adopt(File* file, const char* finalName) override;
+  bool Finish(File* file, std::string* tempName) override;
+  void Abandon(File* file) override;
+  bool Commit(Folder* folder, const char* tempName,
+              const char* finalName) override;
+  void Discard(Folder* folder, const char* tempName) override;
+  bool SyncDir(Folder* folder) override;
   bool Close(File* file) override;
-  bool Commit(const char* tempName, const char* finalName) override;
-  bool SyncDir() override;
-  void Discard(const char* tempName) override;
-  bool SetCurrentDir(const char* dir) override;
   void* Alloc(uint32_t size) override;
   void Free(void* block) override;
-  std::string LastError() const override;
+  int LastError() const override { return error_; }
+  std::string SystemErrorText(int code) const override;
 
  private:
-  int error_ = 0;      // an errno value, or one of the platform's own below
   bool Fail();         // records errno, returns false
   bool Fail(int why);  // records why, returns false
+  bool KeepOwnerAndMode(File* file, const struct stat& earlier);
+
+  int error_ = 0;      // an errno value, or one of the program's own reasons
+  mode_t newMode_;     // what a new file gets: 0666 less the umask
 };
 
-// Helpers of the POSIX front ends.
-
-// A CP932 notice in UTF-8; bytes that cannot be converted are kept as they are.
-std::string Utf8FromCp932(const char* text);
-
-// The process's current folder, or "" when it cannot be told.
-std::string CurrentDir();
-
-// A path as a full path: relative ones are taken from `cwd`.
-std::string AbsolutePath(const std::string& path, const std::string& cwd);
-
-// Sets up a front end's process so that no signal leaves a scratch file
-// behind: interrupting signals remove the pending scratch file and then end
-// the process as usual (unless they were ignored when it started), a broken
-// pipe becomes a failed write, and a file-size limit a failed write (EFBIG)
-// that the usual clean-up follows.
-void HandleSignalsForCleanUp();
-
-// Removes the scratch file being written, if any; safe in a signal handler.
+// Removes the scratch file that has a name but is not yet in place, if any,
+// and keeps any other from being named; the clean-up of a signal that ends
+// the process.
 void RemovePendingScratchFile();
 
 }  // namespace tarnvell

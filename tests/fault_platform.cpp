@@ -1,4 +1,4 @@
-#include "platform/fault_platform.h"
+#include "tests/fault_platform.h"
 
 namespace tarnvell {
 
@@ -9,12 +9,15 @@ std::string Leaf(const std::string& path) {
   return k == std::string::npos ? path : path.substr(k + 1);
 }
 
+const char* const kNames[] = {
+    "open",  "open folder", "lookup", "create", "move",   "read",  "write",
+    "identify", "adopt",    "finish", "commit", "sync",   "close", "alloc"};
+static_assert(sizeof kNames / sizeof kNames[0] == static_cast<int>(Op::kCount),
+              "one name for each operation");
+
 }  // namespace
 
 const char* NameOf(Op op) {
-  static const char* const kNames[] = {
-      "open",   "create", "move", "read",  "write",  "identify", "lookup",
-      "adopt",  "close",  "commit", "sync", "chdir", "alloc"};
   return op < Op::kCount ? kNames[static_cast<int>(op)] : "none";
 }
 
@@ -33,10 +36,21 @@ File* FaultPlatform::OpenRead(const char* path) {
   return file;
 }
 
-File* FaultPlatform::CreateTemp(const char* finalName, std::string* tempName) {
+Folder* FaultPlatform::OpenFolder(const char* path) {
+  if (Fails(Op::kOpenFolder, "open the output folder")) return nullptr;
+  return inner_.OpenFolder(path);
+}
+
+bool FaultPlatform::IdentifyName(Folder* folder, const char* name,
+                                 FileIdentity* identity, bool* exists) {
+  return !Fails(Op::kIdentifyName, std::string("check what stands at ") + name) &&
+         inner_.IdentifyName(folder, name, identity, exists);
+}
+
+File* FaultPlatform::CreateTemp(Folder* folder, const char* finalName) {
   const std::string what = std::string("the scratch file for ") + finalName;
   if (Fails(Op::kCreateTemp, "create " + what)) return nullptr;
-  File* file = inner_.CreateTemp(finalName, tempName);
+  File* file = inner_.CreateTemp(folder, finalName);
   files_[file] = what;
   return file;
 }
@@ -68,56 +82,62 @@ bool FaultPlatform::Identify(File* file, FileIdentity* identity) {
          inner_.Identify(file, identity);
 }
 
-bool FaultPlatform::IdentifyName(const char* name, FileIdentity* identity,
-                                 bool* exists) {
-  return !Fails(Op::kIdentifyName, std::string("check what stands at ") + name) &&
-         inner_.IdentifyName(name, identity, exists);
-}
-
 bool FaultPlatform::Adopt(File* file, const char* finalName) {
   return !Fails(Op::kAdopt, std::string("take the mode and owner of ") + finalName) &&
          inner_.Adopt(file, finalName);
 }
 
-bool FaultPlatform::Close(File* file) {
-  bool injected = Fails(Op::kClose, "close " + WhatIs(file));
+bool FaultPlatform::Finish(File* file, std::string* tempName) {
+  const bool injected = Fails(Op::kFinish, "flush and close " + WhatIs(file));
   files_.erase(file);
-  bool ok = inner_.Close(file);  // the file is released either way
+  if (injected) {
+    inner_.Abandon(file);  // as a failing flush: the file gets no name
+    tempName->clear();
+    return false;
+  }
+  return inner_.Finish(file, tempName);
+}
+
+void FaultPlatform::Abandon(File* file) {
+  files_.erase(file);
+  inner_.Abandon(file);
+}
+
+bool FaultPlatform::Commit(Folder* folder, const char* tempName,
+                           const char* finalName) {
+  return !Fails(Op::kCommit,
+                std::string("move the scratch file into place as ") + finalName) &&
+         inner_.Commit(folder, tempName, finalName);
+}
+
+void FaultPlatform::Discard(Folder* folder, const char* tempName) {
+  ++discards_;
+  if (!keepScratch_) inner_.Discard(folder, tempName);
+}
+
+bool FaultPlatform::SyncDir(Folder* folder) {
+  return !Fails(Op::kSyncDir, "flush the output folder") && inner_.SyncDir(folder);
+}
+
+bool FaultPlatform::Close(File* file) {
+  const bool injected = Fails(Op::kClose, "close " + WhatIs(file));
+  files_.erase(file);
+  const bool ok = inner_.Close(file);  // the file is released either way
   lastInjected_ = injected;
   return ok && !injected;
 }
 
-bool FaultPlatform::Commit(const char* tempName, const char* finalName) {
-  return !Fails(Op::kCommit,
-                std::string("move the scratch file into place as ") + finalName) &&
-         inner_.Commit(tempName, finalName);
-}
-
-bool FaultPlatform::SyncDir() {
-  return !Fails(Op::kSyncDir, "flush the output folder") && inner_.SyncDir();
-}
-
-void FaultPlatform::Discard(const char* tempName) {
-  ++discards_;
-  if (!keepScratch_) inner_.Discard(tempName);
-}
-
-bool FaultPlatform::SetCurrentDir(const char* dir) {
-  return !Fails(Op::kSetCurrentDir, "enter the output folder") &&
-         inner_.SetCurrentDir(dir);
-}
-
 void* FaultPlatform::Alloc(uint32_t size) {
-  if (Fails(Op::kAlloc, "allocate " + std::to_string(size) + " bytes") ||
-      size > allocLimit_) {
-    lastInjected_ = true;
-    return nullptr;
-  }
+  if (Fails(Op::kAlloc, "allocate " + std::to_string(size) + " bytes")) return nullptr;
   return inner_.Alloc(size);
 }
 
-std::string FaultPlatform::LastError() const {
-  return lastInjected_ ? "injected failure" : inner_.LastError();
+int FaultPlatform::LastError() const {
+  return lastInjected_ ? kInjected : inner_.LastError();
+}
+
+std::string FaultPlatform::SystemErrorText(int code) const {
+  return code == kInjected ? "injected failure" : inner_.SystemErrorText(code);
 }
 
 }  // namespace tarnvell

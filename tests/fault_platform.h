@@ -14,22 +14,26 @@ namespace tarnvell {
 
 enum class Op {
   kOpenRead,
+  kOpenFolder,
+  kIdentifyName,
   kCreateTemp,
   kSeek,
   kRead,
   kWrite,
   kIdentify,
-  kIdentifyName,
   kAdopt,
-  kClose,
+  kFinish,
   kCommit,
   kSyncDir,
-  kSetCurrentDir,
+  kClose,
   kAlloc,
   kCount
 };
 
 const char* NameOf(Op op);
+
+// The code an injected failure reports.
+constexpr int kInjected = 9999;
 
 class FaultPlatform : public Platform {
  public:
@@ -49,10 +53,8 @@ class FaultPlatform : public Platform {
     actionAt_ = nth;
     action_ = std::move(action);
   }
-  // Grants only allocations up to this many bytes, as a small machine would.
-  void LimitAlloc(uint32_t largest) { allocLimit_ = largest; }
-  // Leaves scratch files in place when asked to remove them, as a failing
-  // unlink would; Discards() counts the requests.
+  // Leaves finished scratch files in place when asked to remove them, as a
+  // failing unlink would; Discards() counts the requests.
   void KeepScratchFiles() { keepScratch_ = true; }
   int Discards() const { return discards_; }
   // What each call did, in words, by (op, nth call).
@@ -60,23 +62,28 @@ class FaultPlatform : public Platform {
 
   PathRules Rules() const override { return inner_.Rules(); }
   File* OpenRead(const char* path) override;
-  File* CreateTemp(const char* finalName, std::string* tempName) override;
+  Folder* OpenFolder(const char* path) override;
+  void CloseFolder(Folder* folder) override { inner_.CloseFolder(folder); }
+  bool IdentifyName(Folder* folder, const char* name, FileIdentity* identity,
+                    bool* exists) override;
+  File* CreateTemp(Folder* folder, const char* finalName) override;
   bool Seek(File* file, uint32_t offset) override;
   bool Read(File* file, void* buffer, uint32_t count,
             uint32_t* delivered) override;
   bool Write(File* file, const void* buffer, uint32_t count) override;
   bool Identify(File* file, FileIdentity* identity) override;
-  bool IdentifyName(const char* name, FileIdentity* identity,
-                    bool* exists) override;
   bool Adopt(File* file, const char* finalName) override;
+  bool Finish(File* file, std::string* tempName) override;
+  void Abandon(File* file) override;
+  bool Commit(Folder* folder, const char* tempName,
+              const char* finalName) override;
+  void Discard(Folder* folder, const char* tempName) override;
+  bool SyncDir(Folder* folder) override;
   bool Close(File* file) override;
-  bool Commit(const char* tempName, const char* finalName) override;
-  bool SyncDir() override;
-  void Discard(const char* tempName) override;
-  bool SetCurrentDir(const char* dir) override;
   void* Alloc(uint32_t size) override;
   void Free(void* block) override { inner_.Free(block); }
-  std::string LastError() const override;
+  int LastError() const override;
+  std::string SystemErrorText(int code) const override;
 
  private:
   // Counts and names the call; true when it is the one to fail.
@@ -90,7 +97,6 @@ class FaultPlatform : public Platform {
   int actionAt_ = 0;
   std::function<void()> action_;
   int calls_[static_cast<int>(Op::kCount)] = {};
-  uint32_t allocLimit_ = UINT32_MAX;
   bool lastInjected_ = false;
   bool keepScratch_ = false;
   int discards_ = 0;

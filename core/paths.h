@@ -1,0 +1,34 @@
+// Path rules: how a platform spells paths, and the plain byte operations that
+// name a drop's outputs from its inputs.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace tarnvell {
+
+// The one separator byte, and which bytes open a double-byte character (whose
+// second byte then never separates).
+struct PathRules {
+  char separator;
+  bool (*isLeadByte)(unsigned char byte);  // null: no double-byte characters
+};
+
+// True when the first n bytes of a and b match after ASCII lowercasing; NULs
+// compare like any other byte.
+bool EqualsIgnoringCase(const char* a, const char* b, size_t n);
+
+// True when the last four bytes of path are ext (".fnt", ".pcx", ".txt"),
+// ignoring case.
+bool HasExtension(const std::string& path, const char* ext);
+
+// The path up to and including its last separator ("" when it has none).
+std::string DirectoryPart(const std::string& path, const PathRules& rules);
+
+// The path after its last separator (the whole path when it has none).
+std::string FileNamePart(const std::string& path, const PathRules& rules);
+
+// A file name less its last four bytes (its extension).
+std::string BaseName(const std::string& fileName);
+
+}  // namespace tarnvell

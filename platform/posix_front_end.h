@@ -1,0 +1,25 @@
+// What the POSIX front ends (the command line and the Qt window) share
+// beside the platform: notice texts in UTF-8, full paths, and signals.
+#pragma once
+
+#include <string>
+
+namespace tarnvell {
+
+// A CP932 notice in UTF-8; bytes that cannot be converted are kept as they are.
+std::string Utf8FromCp932(const char* text);
+
+// The process's current folder, or "" when it cannot be told.
+std::string CurrentDir();
+
+// A path as a full path: relative ones are taken from `cwd`.
+std::string AbsolutePath(const std::string& path, const std::string& cwd);
+
+// Sets up the process, before it starts any other thread, so that no signal
+// leaves a scratch file behind: interrupting signals are taken by one thread
+// of their own, which removes the pending scratch file and then ends the
+// process as the signal would (signals ignored at start stay ignored); a
+// broken pipe and a file-size limit become failed writes.
+void HandleSignalsForCleanUp();
+
+}  // namespace tarnvell
