@@ -181,15 +181,14 @@ bool Transfer::CopyPadded(Input& in, uint32_t offset, uint32_t length,
   bool atEnd = false;
   for (uint32_t left = length; left > 0;) {
     const uint32_t n = std::min(left, buffer_->length);
-    uint32_t got = 0;
-    if (!atEnd) {
-      if (!platform_.Read(in.file, piece, n, &got)) return Fail(in.path);
-      if (got < n) {  // from here on the buffer holds only zeros
-        std::memset(piece + got, 0, buffer_->length - got);
-        atEnd = true;
-      }
-    }
+    uint32_t got = n;
+    if (!atEnd && !platform_.Read(in.file, piece, n, &got)) return Fail(in.path);
+    if (got < n) std::memset(piece + got, 0, n - got);
     if (!Write(out, piece, n)) return false;
+    if (got < n && !atEnd) {  // from here on the pieces are only zeros
+      std::memset(piece, 0, buffer_->length);
+      atEnd = true;
+    }
     left -= n;
   }
   return true;

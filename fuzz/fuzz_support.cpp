@@ -24,7 +24,6 @@ std::string g_base;
 
 void RemoveBase() {
   std::error_code ec;
-  fs::current_path("/", ec);
   fs::remove_all(g_base, ec);
 }
 
@@ -41,21 +40,11 @@ const std::string& ScratchBase() {
   return g_base;
 }
 
-KeepCurrentDir::KeepCurrentDir() : saved_(fs::current_path().string()) {}
-
-KeepCurrentDir::~KeepCurrentDir() {
-  std::error_code ec;
-  fs::current_path(saved_, ec);
-}
-
 void ResetFolder(const std::string& path) {
   std::error_code ec;
-  fs::current_path(ScratchBase(), ec);
   fs::remove_all(path, ec);
   fs::create_directories(path, ec);
   Check(!ec, "cannot make a working folder");
-  fs::current_path(path, ec);
-  Check(!ec, "cannot enter the working folder");
 }
 
 void WriteBytes(const std::string& path, const void* data, size_t size) {

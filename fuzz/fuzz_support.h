@@ -20,20 +20,7 @@ void Check(bool ok, const char* what);
 // A folder made once per process under $TMPDIR (or /tmp) and removed at exit.
 const std::string& ScratchBase();
 
-// Restores the current directory when a run ends, since splits and joins
-// change it and the fuzzer reads its corpus by relative paths.
-class KeepCurrentDir {
- public:
-  KeepCurrentDir();
-  ~KeepCurrentDir();
-  KeepCurrentDir(const KeepCurrentDir&) = delete;
-  KeepCurrentDir& operator=(const KeepCurrentDir&) = delete;
-
- private:
-  std::string saved_;
-};
-
-// Empties `path` (creating it if needed) and makes it the current directory.
+// Empties `path`, creating it if needed.
 void ResetFolder(const std::string& path);
 
 void WriteBytes(const std::string& path, const void* data, size_t size);

@@ -25,7 +25,6 @@ tarnvell::DropList DropOf(std::vector<std::string> paths) {
 // Input: one byte of flags (bit 0: text first in the drop), two bytes of
 // split point, then the image bytes followed by the text bytes.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzzing::KeepCurrentDir keep;
   if (size < 3) return 0;
   const bool textFirst = data[0] & 1;
   const size_t rest = size - 3;
@@ -44,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (textFirst) std::swap(paths[0], paths[1]);
   const std::string fnt = dir + (textFirst ? "/i.fnt" : "/t.fnt");
   tarnvell::HandleDrop(DropOf(paths), sink, platform);
-  Check(testing_support::NoticeNumbers(sink) == std::vector<int>{5}, "the join did not complete");
+  Check(sink.shown == std::vector<int>{5}, "the join did not complete");
 
   std::string container;
   Check(fuzzing::ReadBytes(fnt, &container), "the join wrote no container");
@@ -57,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::remove((dir + "/t.txt").c_str()) == 0,
         "cannot remove the inputs");
   tarnvell::HandleDrop(DropOf({fnt}), sink, platform);
-  Check(testing_support::NoticeNumbers(sink) == std::vector<int>({5, 2}), "the split did not complete");
+  Check(sink.shown == std::vector<int>({5, 2}), "the split did not complete");
   const std::string base = fnt.substr(0, fnt.size() - 4);
   std::string image2, text2;
   Check(fuzzing::ReadBytes(base + ".pcx", &image2) && image2 == image,

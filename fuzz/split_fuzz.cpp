@@ -1,21 +1,21 @@
-// Arbitrary container bytes through the split on a real folder, with memory
-// limited as on a small machine: no crash; a completed split leaves each
+// Arbitrary container bytes through the split on a real folder, with outputs
+// limited as on a small disk: no crash; a completed split leaves each
 // member at exactly its declared size with the container's bytes (zeros past
 // its end) from the declared offset; a stop leaves nothing partial behind.
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "core/container.h"
+#include "core/drop.h"
 #include "fuzz/fuzz_support.h"
-#include "platform/fault_platform.h"
 #include "platform/posix_platform.h"
+#include "tests/fault_platform.h"
 
 using fuzzing::Check;
 
 namespace {
 
-constexpr uint32_t kAllocLimit = 16u << 20;  // 16 MiB
+constexpr uint32_t kOutputLimit = 16u << 20;  // 16 MiB
 
 uint32_t Word(const uint8_t* p) {
   return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -54,7 +54,6 @@ void CheckMember(const std::string& path, const uint8_t* data, size_t size,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzzing::KeepCurrentDir keep;
   const std::string dir = fuzzing::ScratchBase() + "/split";
   fuzzing::ResetFolder(dir);
   const std::string fnt = dir + "/c.fnt";
@@ -62,15 +61,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   tarnvell::PosixPlatform real;
   tarnvell::FaultPlatform platform(real);
-  platform.LimitAlloc(kAllocLimit);
+  platform.LimitOutputs(kOutputLimit);
   testing_support::RecordingSink sink;
-  const tarnvell::DropResult result = tarnvell::SplitContainer(fnt, sink, platform);
+  const tarnvell::DropResult result =
+      tarnvell::HandleDrop(testing_support::Drop({fnt}), sink, platform);
 
   std::string input;
   Check(fuzzing::ReadBytes(fnt, &input) &&
             input == std::string(reinterpret_cast<const char*>(data), size),
         "the container was changed");
-  const std::vector<int> shown = testing_support::NoticeNumbers(sink);
+  const std::vector<int>& shown = sink.shown;
   const std::vector<std::string> names = fuzzing::List(dir);
 
   uint8_t head[32] = {};
@@ -83,10 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const uint32_t imageOffset = Word(head + 16), imageSize = Word(head + 20);
   const uint32_t textOffset = Word(head + 24), textSize = Word(head + 28);
-  const bool fits = imageSize <= kAllocLimit && textSize <= kAllocLimit;
+  const bool fits = imageSize <= kOutputLimit && textSize <= kOutputLimit;
 
   if (result.outcome == tarnvell::Outcome::kCompleted) {
-    Check(fits, "a member larger than memory allows was written");
+    Check(fits, "a member larger than the disk allows was written");
     Check(shown == std::vector<int>{2}, "a split did not end with notice 2");
     Check(names == std::vector<std::string>({"c.fnt", "c.pcx", "c.txt"}),
           "a completed split left other files");
@@ -95,14 +95,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   Check(result.outcome == tarnvell::Outcome::kStopped, "a good header was refused");
-  Check(!fits, "a split that fits in memory stopped");
+  Check(!fits, "a split that fits on the disk stopped");
   Check(shown.empty(), "a stopped split showed a notice");
-  if (result.file == dir + "/c.pcx") {
-    Check(imageSize > kAllocLimit, "the image stopped without cause");
+  if (result.stop.file == dir + "/c.pcx") {
+    Check(imageSize > kOutputLimit, "the image stopped without cause");
     Check(names == std::vector<std::string>{"c.fnt"}, "a stop left an output");
   } else {
     // The image was whole before the text stopped, and stays.
-    Check(result.file == dir + "/c.txt", "a stop names an unexpected file");
+    Check(result.stop.file == dir + "/c.txt", "a stop names an unexpected file");
     Check(names == std::vector<std::string>({"c.fnt", "c.pcx"}),
           "a stop in the text left the wrong files");
     CheckMember(dir + "/c.pcx", data, size, imageOffset, imageSize);

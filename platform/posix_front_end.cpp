@@ -50,6 +50,18 @@ std::string AbsolutePath(const std::string& path, const std::string& cwd) {
   return cwd.back() == '/' ? cwd + path : cwd + "/" + path;
 }
 
+namespace {
+
+void SetThreadName(const char* name) {
+#ifdef __APPLE__
+  pthread_setname_np(name);
+#else
+  pthread_setname_np(pthread_self(), name);
+#endif
+}
+
+}  // namespace
+
 void HandleSignalsForCleanUp() {
   signal(SIGPIPE, SIG_IGN);
   signal(SIGXFSZ, SIG_IGN);
@@ -66,6 +78,7 @@ void HandleSignalsForCleanUp() {
   // only the waiting thread below ever takes them.
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   std::thread([set] {
+    SetThreadName(kSignalThread);
     int sig = 0;
     while (sigwait(&set, &sig) != 0) {
     }

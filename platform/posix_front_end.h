@@ -22,4 +22,7 @@ std::string AbsolutePath(const std::string& path, const std::string& cwd);
 // broken pipe and a file-size limit become failed writes.
 void HandleSignalsForCleanUp();
 
+// The name of the thread that takes those signals.
+constexpr char kSignalThread[] = "tarnvell-signal";
+
 }  // namespace tarnvell

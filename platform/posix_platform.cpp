@@ -194,15 +194,22 @@ bool PosixPlatform::IdentifyName(Folder* folder, const char* name,
   return *exists || errno == ENOENT || Fail();
 }
 
+File* PosixPlatform::CreateUnnamed(Folder* folder) {
+#ifdef O_TMPFILE
+  int fd = openat(folder->fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd >= 0) return new File{fd, folder, true, true, std::string()};
+#else
+  (void)folder;
+#endif
+  return nullptr;
+}
+
 File* PosixPlatform::CreateTemp(Folder* folder, const char* finalName) {
   (void)finalName;  // scratch names are short so a long final name still fits
-  // Readable by the owner alone until it takes its final permissions.
-#ifdef O_TMPFILE
-  // An unnamed file: a run killed before it is whole leaves nothing behind.
-  int unnamed = openat(folder->fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-  if (unnamed >= 0) return new File{unnamed, folder, true, true, std::string()};
+  // Readable by the owner alone until it takes its final permissions. An
+  // unnamed file first: a run killed before it is whole leaves nothing behind.
+  if (File* unnamed = CreateUnnamed(folder)) return unnamed;
   // Not every file system has unnamed files: a named scratch file then.
-#endif
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = NextScratchName();
     std::lock_guard<std::mutex> held(g_pendingLock);

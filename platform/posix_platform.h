@@ -39,6 +39,11 @@ class PosixPlatform : public Platform {
   int LastError() const override { return error_; }
   std::string SystemErrorText(int code) const override;
 
+ protected:
+  // An unnamed scratch file in the folder, where the system has them; null
+  // (with errno set) where it has not.
+  virtual File* CreateUnnamed(Folder* folder);
+
  private:
   bool Fail();         // records errno, returns false
   bool Fail(int why);  // records why, returns false

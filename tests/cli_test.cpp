@@ -6,10 +6,16 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 
+#include "core/drop.h"
+#include "platform/posix_front_end.h"
+#include "platform/posix_platform.h"
+#include "tests/fault_platform.h"
 #include "tests/support.h"
 
 using namespace testing_support;
@@ -21,11 +27,10 @@ struct Result {
   std::string out, err;
 };
 
-// Starts the program in `cwd` with its output streams going to `streams`;
-// `setup` runs in the child just before the program starts.
+// Starts a program (args[0]) in `cwd` with its output streams going to
+// `streams`; `setup` runs in the child just before the program starts.
 pid_t Spawn(const std::string& cwd, std::vector<std::string> args,
             const TempDir& streams, const std::function<void()>& setup) {
-  args.insert(args.begin(), TARNVELL_CLI);
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);
@@ -45,11 +50,12 @@ pid_t Spawn(const std::string& cwd, std::vector<std::string> args,
   return pid;
 }
 
-Result Wait(pid_t pid, const TempDir& streams) {
+Result Wait(pid_t pid, const TempDir& streams, int* signal = nullptr) {
   Result r;
   int wstatus = 0;
   if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
     r.status = WEXITSTATUS(wstatus);
+  if (signal != nullptr) *signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
   r.out = ReadFile(streams / "out");
   r.err = ReadFile(streams / "err");
   return r;
@@ -59,6 +65,7 @@ Result Wait(pid_t pid, const TempDir& streams) {
 Result RunCli(const std::string& cwd, std::vector<std::string> args,
               const std::function<void()>& setup = nullptr) {
   TempDir streams;
+  args.insert(args.begin(), TARNVELL_CLI);
   return Wait(Spawn(cwd, std::move(args), streams, setup), streams);
 }
 
@@ -179,11 +186,34 @@ mode_t ModeOf(const std::string& path) {
 
 const uid_t kNobody = 65534;
 
-TEST(Cli, ReplacedFilesKeepTheirPermissionsAndOwner) {
+const char kAcl[] = "system.posix_acl_access";
+
+// An access ACL giving nobody read and write, as setfacl -m u:nobody:rw would
+// on a 0640 file: entries of tag, permissions and id after a version word.
+std::string NobodyMayWrite() {
+  std::string acl = Le32(2);
+  const struct { uint16_t tag, perm; uint32_t id; } entries[] = {
+      {0x01, 6, ~0u}, {0x02, 6, 65534}, {0x04, 4, ~0u}, {0x10, 6, ~0u}, {0x20, 0, ~0u}};
+  for (const auto& e : entries)
+    acl += Le32(e.tag | uint32_t{e.perm} << 16) + Le32(e.id);
+  return acl;
+}
+
+std::string AclOf(const std::string& path) {
+  char value[256];
+  ssize_t n = getxattr(path.c_str(), kAcl, value, sizeof value);
+  return n < 0 ? std::string() : std::string(value, static_cast<size_t>(n));
+}
+
+TEST(Cli, ReplacedFilesKeepTheirPermissionsOwnerAndAcl) {
   TempDir dir;
   WriteFile(dir / "m.fnt", Header(64, 3, 67, 2) + "pcxtx");
   WriteFile(dir / "m.pcx", "earlier");
   ASSERT_EQ(chmod((dir / "m.pcx").c_str(), 0640), 0);
+  const std::string acl = NobodyMayWrite();
+  // Where the file system keeps ACLs: the group bits then show the mask.
+  const bool acls = setxattr((dir / "m.pcx").c_str(), kAcl, acl.data(),
+                             acl.size(), 0) == 0;
   const bool root = geteuid() == 0;
   if (root) {
     ASSERT_EQ(chown((dir / "m.pcx").c_str(), kNobody, kNobody), 0);
@@ -193,7 +223,10 @@ TEST(Cli, ReplacedFilesKeepTheirPermissionsAndOwner) {
   Result r = RunCli(dir.path(), {"m.fnt"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(dir / "m.pcx"), "pcx");
-  EXPECT_EQ(ModeOf(dir / "m.pcx"), 0640u);
+  EXPECT_EQ(ModeOf(dir / "m.pcx"), acls ? 0660u : 0640u);
+  if (acls) {
+    EXPECT_EQ(AclOf(dir / "m.pcx"), acl);
+  }
   EXPECT_EQ(ModeOf(dir / "m.txt"), 0666u & ~mask);  // a new file: the default
   struct stat st = {};
   ASSERT_EQ(stat((dir / "m.pcx").c_str(), &st), 0);
@@ -205,16 +238,24 @@ TEST(Cli, ReadOnlyOutputsAreNotReplaced) {
   WriteFile(dir / "r.fnt", Header(64, 3, 67, 2) + "pcxtx");
   WriteFile(dir / "r.pcx", "keep me");
   ASSERT_EQ(chmod((dir / "r.pcx").c_str(), 0444), 0);
-  // Root may write anything: the run then takes a plain user's part.
+  // Root may write anything: the run then takes a plain user's part, with a
+  // copy of the program in a folder that user can reach wherever the build is.
   std::function<void()> asUser;
+  TempDir bin;
+  std::string program = TARNVELL_CLI;
   if (geteuid() == 0) {
     ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
     ASSERT_EQ(chown((dir / "r.pcx").c_str(), kNobody, kNobody), 0);
+    program = bin / "tarnvell";
+    WriteFile(program, ReadFile(TARNVELL_CLI));
+    ASSERT_EQ(chmod(bin.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(program.c_str(), 0755), 0);
     asUser = [] {
       if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(126);
     };
   }
-  Result r = RunCli(dir.path(), {"r.fnt"}, asUser);
+  TempDir streams;
+  Result r = Wait(Spawn(dir.path(), {program, "r.fnt"}, streams, asUser), streams);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "tarnvell: " + (dir / "r.pcx") + ": Permission denied\n");
   EXPECT_EQ(ReadFile(dir / "r.pcx"), "keep me");
@@ -267,9 +308,9 @@ TEST(Cli, FileSizeLimitStopsCleanly) {
   EXPECT_EQ(Scratch(dir), std::vector<std::string>{});
 }
 
-// The set of signals in one line of /proc/PID/status ("SigIgn:", "SigCgt:").
-uint64_t SignalSet(pid_t pid, const std::string& field) {
-  const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
+// The set of signals in one line of a /proc status file ("SigIgn:", "SigBlk:").
+uint64_t SignalSet(const std::string& statusFile, const std::string& field) {
+  const std::string status = ReadFile(statusFile);
   size_t at = status.find(field);
   return at == std::string::npos
              ? 0
@@ -278,44 +319,73 @@ uint64_t SignalSet(pid_t pid, const std::string& field) {
 
 bool Has(uint64_t set, int sig) { return (set >> (sig - 1)) & 1; }
 
+// Starts a program on a container whose first member takes a while to write,
+// and returns once it is writing it (or -1).
+pid_t StartWriting(const std::string& program, const TempDir& dir,
+                   const TempDir& streams, const std::function<void()>& setup) {
+  const uint32_t size = 512u << 20;
+  WriteFile(dir / "k.fnt", Header(64, size, 64, 0));
+  pid_t pid = Spawn(dir.path(), {program, dir / "k.fnt"}, streams, setup);
+  const std::string fds = "/proc/" + std::to_string(pid) + "/fd/";
+  for (int i = 0; i < 20000; ++i) {
+    for (int fd = 3; fd < 64; ++fd) {
+      char target[4096];
+      ssize_t n = readlink((fds + std::to_string(fd)).c_str(), target, sizeof target - 1);
+      const std::string to(target, n > 0 ? static_cast<size_t>(n) : 0);
+      if (to.rfind(dir.path() + "/", 0) == 0 && to != dir / "k.fnt") return pid;
+    }
+    usleep(500);
+  }
+  kill(pid, SIGKILL);
+  return -1;
+}
+
 TEST(Cli, SignalsKeepTheirStartingStateAndKillsLeaveNoScratchFile) {
   if (access("/proc/self/fd", R_OK) != 0) GTEST_SKIP() << "no /proc";
   TempDir dir, streams;
-  const uint32_t size = 512u << 20;  // long enough to be caught writing
-  {
-    std::FILE* f = std::fopen((dir / "k.fnt").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    const std::string header = Header(64, size, 64, 0);
-    std::fwrite(header.data(), 1, header.size(), f);
-    std::fclose(f);
-  }
   // Started with SIGHUP ignored, as nohup starts programs.
-  pid_t pid = Spawn(dir.path(), {"k.fnt"}, streams, [] { signal(SIGHUP, SIG_IGN); });
+  pid_t pid = StartWriting(TARNVELL_CLI, dir, streams, [] { signal(SIGHUP, SIG_IGN); });
   ASSERT_GT(pid, 0);
-  // Wait until it writes its first output, then look and kill it outright.
-  bool writing = false;
-  for (int i = 0; i < 20000 && !writing; ++i) {
-    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
-    for (int fd = 3; fd < 16 && !writing; ++fd) {
-      char target[4096];
-      ssize_t n = readlink((fds + "/" + std::to_string(fd)).c_str(), target,
-                           sizeof target - 1);
-      writing = n > 0 && std::string(target, n).find(dir.path() + "/") == 0 &&
-                std::string(target, n) != dir / "k.fnt";
-    }
-    if (!writing) usleep(500);
-  }
-  ASSERT_TRUE(writing);
-  const uint64_t ignored = SignalSet(pid, "SigIgn:"),
-                 caught = SignalSet(pid, "SigCgt:");
+  const std::string status = "/proc/" + std::to_string(pid) + "/status";
+  const uint64_t ignored = SignalSet(status, "SigIgn:"),
+                 blocked = SignalSet(status, "SigBlk:");
   kill(pid, SIGKILL);
   Wait(pid, streams);
   EXPECT_TRUE(Has(ignored, SIGHUP));
-  EXPECT_TRUE(Has(caught, SIGINT));
-  EXPECT_TRUE(Has(caught, SIGTERM));
+  EXPECT_TRUE(Has(blocked, SIGINT));  // taken by the clean-up thread
+  EXPECT_TRUE(Has(blocked, SIGTERM));
   EXPECT_TRUE(Has(ignored, SIGPIPE));
   EXPECT_TRUE(Has(ignored, SIGXFSZ));
   EXPECT_EQ(dir.List(), std::vector<std::string>{"k.fnt"});
+}
+
+// The window's toolkit starts threads of its own: none of them may take a
+// signal, or the clean-up would be skipped; only the clean-up thread waits
+// for them (and so shows them unblocked while it waits).
+TEST(Cli, TheWindowEndsCleanlyOnSigterm) {
+#ifndef TARNVELL_GUI_PROGRAM
+  GTEST_SKIP() << "built without the window";
+#else
+  TempDir dir, streams;
+  pid_t pid = StartWriting(TARNVELL_GUI_PROGRAM, dir, streams,
+                           [] { setenv("QT_QPA_PLATFORM", "offscreen", 1); });
+  ASSERT_GT(pid, 0);
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  int waiting = 0;
+  for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+    const std::string at = task.path().string();
+    if (ReadFile(at + "/comm") == std::string(tarnvell::kSignalThread) + "\n")
+      ++waiting;
+    else
+      EXPECT_TRUE(Has(SignalSet(at + "/status", "SigBlk:"), SIGTERM)) << at;
+  }
+  EXPECT_EQ(waiting, 1);
+  kill(pid, SIGTERM);
+  int signal = 0;
+  Wait(pid, streams, &signal);
+  EXPECT_EQ(signal, SIGTERM);
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"k.fnt"});
+#endif
 }
 
 TEST(Cli, NoticesThatCannotBeWrittenFailTheRun) {
@@ -343,6 +413,75 @@ TEST(Cli, ControlCharactersInNamesAreEscaped) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "tarnvell: " + dir.path() +
                        "/\\x1B]0;owned\\x07.fnt: No such file or directory\n");
+  // C1 controls too, as raw bytes or as UTF-8; other UTF-8 is shown as it is.
+  r = RunCli(dir.path(), {"b\x9b" "31m.fnt"});
+  EXPECT_EQ(r.err, "tarnvell: " + dir.path() + "/b\\x9B31m.fnt: No such file or directory\n");
+  r = RunCli(dir.path(), {"c\xc2\x9b" "31m日.fnt"});
+  EXPECT_EQ(r.err, "tarnvell: " + dir.path() +
+                       "/c\\xC2\\x9B31m日.fnt: No such file or directory\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A folder without unnamed files, as on network and FAT file systems.
+class NoUnnamedFiles : public tarnvell::PosixPlatform {
+ protected:
+  tarnvell::File* CreateUnnamed(tarnvell::Folder*) override { return nullptr; }
+};
+
+// The named scratch file is the owner's alone while it is written, whatever
+// the file it replaces allows; it takes that file's mode only when placed.
+TEST(Posix, NamedScratchFilesAreTheOwnersAloneUntilPlaced) {
+  TempDir dir;
+  WriteFile(dir / "s.fnt", Header(64, 3, 67, 2) + "pcxtx");
+  WriteFile(dir / "s.pcx", "earlier");
+  ASSERT_EQ(chmod((dir / "s.pcx").c_str(), 0644), 0);
+  NoUnnamedFiles named;
+  tarnvell::FaultPlatform watched(named);
+  std::vector<mode_t> whileWritten;
+  watched.Before(tarnvell::Op::kWrite, 1, [&] {
+    for (const std::string& name : dir.List())
+      if (name[0] == '.') whileWritten.push_back(ModeOf(dir / name));
+  });
+  RecordingSink sink;
+  tarnvell::HandleDrop(Drop({dir / "s.fnt"}), sink, watched);
+  EXPECT_EQ(sink.shown, std::vector<int>{2});
+  EXPECT_EQ(whileWritten, std::vector<mode_t>{0600});
+  EXPECT_EQ(ModeOf(dir / "s.pcx"), 0644u);
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"s.fnt", "s.pcx", "s.txt"}));
+}
+
+// Relative names are opened as given, so folders deeper than the longest
+// path the system takes still work, as they do for other programs.
+TEST(Cli, RelativeNamesWorkInTheDeepestFolders) {
+  TempDir dir;
+  const std::string step(200, 'd');
+  std::vector<int> levels = {open(dir.path().c_str(), O_RDONLY | O_DIRECTORY)};
+  for (int i = 0; i < 25 && levels.back() >= 0; ++i) {  // about 5,000 bytes deep
+    mkdirat(levels.back(), step.c_str(), 0755);
+    levels.push_back(openat(levels.back(), step.c_str(), O_RDONLY | O_DIRECTORY));
+  }
+  const int fd = levels.back();
+  ASSERT_GE(fd, 0);
+  const std::string fnt = Header(64, 3, 67, 2) + "pcxtx";
+  const int out = openat(fd, "deep.fnt", O_WRONLY | O_CREAT, 0644);
+  ASSERT_EQ(write(out, fnt.data(), fnt.size()), static_cast<ssize_t>(fnt.size()));
+  close(out);
+  Result r = RunCli(dir.path(), {"deep.fnt"}, [fd] {
+    if (fchdir(fd) != 0) _exit(126);
+  });
+  EXPECT_EQ(r.status, 0) << r.err;
+  struct stat st = {};
+  EXPECT_EQ(fstatat(fd, "deep.pcx", &st, 0), 0);
+  EXPECT_EQ(st.st_size, 3);
+  for (const char* name : {"deep.fnt", "deep.pcx", "deep.txt"}) unlinkat(fd, name, 0);
+  for (size_t i = levels.size() - 1; i > 0; --i) {  // too deep for a path
+    close(levels[i]);
+    unlinkat(levels[i - 1], step.c_str(), AT_REMOVEDIR);
+  }
+  close(levels[0]);
 }
 
 }  // namespace

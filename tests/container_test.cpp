@@ -7,7 +7,7 @@
 
 #include "core/container.h"
 #include "core/drop.h"
-#include "platform/fault_platform.h"
+#include "tests/fault_platform.h"
 #include "tests/support.h"
 
 using namespace testing_support;
@@ -18,8 +18,10 @@ using tarnvell::Outcome;
 
 namespace {
 
-std::vector<Shown> DropFiles(const std::vector<std::string>& paths,
-                       Outcome* outcome = nullptr) {
+using V = std::vector<int>;
+
+V DropFiles(const std::vector<std::string>& paths,
+            Outcome* outcome = nullptr) {
   RecordingSink sink;
   auto result = HandleDrop(Drop(paths), sink, RealPlatform());
   if (outcome != nullptr) *outcome = result.outcome;
@@ -33,7 +35,7 @@ TEST(Join, WritesExactHeaderThenImageThenText) {
   WriteFile(dir / "a.txt", text);
   Outcome outcome;
   EXPECT_EQ(DropFiles({dir / "a.pcx", dir / "a.txt"}, &outcome),
-            std::vector<Shown>{Expected(5)});
+            V{5});
   EXPECT_EQ(outcome, Outcome::kCompleted);
   const std::string fnt = ReadFile(dir / "a.fnt");
   ASSERT_EQ(fnt.size(), 1114u);
@@ -58,11 +60,35 @@ TEST(Join, EmptyMembersGiveBareHeader) {
 
 TEST(Join, NamedAfterSecondPathWithImageFirst) {
   TempDir dir, other;
-  WriteFile(other / "b.txt", "text");
-  WriteFile(dir / "a.PCX", "image");
-  DropFiles({other / "b.txt", dir / "a.PCX"});
+  WriteFile(other / "b.TXT", "text");
+  WriteFile(dir / "a.PcX", "image");
+  EXPECT_EQ(DropFiles({other / "b.TXT", dir / "a.PcX"}), V{5});
   EXPECT_FALSE(Exists(other / "b.fnt"));
   EXPECT_EQ(ReadFile(dir / "a.fnt"), Header(64, 5, 69, 4) + "image" + "text");
+}
+
+// Another program edits a join input in place while it is read: the join
+// stops rather than mix two versions, and the earlier container stays.
+TEST(Join, InputsEditedWhileReadStopTheJoin) {
+  TempDir dir;
+  WriteFile(dir / "e.pcx", "image");
+  WriteFile(dir / "e.txt", "old text");
+  WriteFile(dir / "e.fnt", "earlier container");
+  // Older than the clock's grain, so the edit shows in its time.
+  std::filesystem::last_write_time(
+      dir / "e.txt", std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  FaultPlatform editing(RealPlatform());
+  editing.Before(Op::kRead, 3, [&] {  // image, its end, then the text
+    std::FILE* f = std::fopen((dir / "e.txt").c_str(), "r+b");
+    if (f != nullptr) std::fputs("NEW", f), std::fclose(f);
+  });
+  RecordingSink sink;
+  auto result = HandleDrop(Drop({dir / "e.pcx", dir / "e.txt"}), sink, editing);
+  EXPECT_EQ(result.outcome, Outcome::kStopped);
+  EXPECT_EQ(result.stop.code, tarnvell::kChanged);
+  EXPECT_EQ(result.stop.file, dir / "e.txt");
+  EXPECT_TRUE(sink.shown.empty());
+  EXPECT_EQ(ReadFile(dir / "e.fnt"), "earlier container");
 }
 
 TEST(RoundTrip, SplitGivesBackJoinedFiles) {
@@ -73,7 +99,7 @@ TEST(RoundTrip, SplitGivesBackJoinedFiles) {
   DropFiles({dir / "font 1.pcx", dir / "font 1.txt"});
   TempDir out;
   WriteFile(out / "font 1.fnt", ReadFile(dir / "font 1.fnt"));
-  EXPECT_EQ(DropFiles({out / "font 1.fnt"}), std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(DropFiles({out / "font 1.fnt"}), V{2});
   EXPECT_EQ(ReadFile(out / "font 1.pcx"), image);
   EXPECT_EQ(ReadFile(out / "font 1.txt"), text);
   EXPECT_EQ(out.List(), (std::vector<std::string>{"font 1.fnt", "font 1.pcx",
@@ -105,7 +131,7 @@ TEST(Split, MembersAnywhereInAnyOrderWithHeaderFieldsIgnored) {
   fnt[0] = 'e';    // letters in another case still match
   fnt[8] = 'f';
   WriteFile(dir / "m.fnt", fnt);
-  EXPECT_EQ(DropFiles({dir / "m.fnt"}), std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(DropFiles({dir / "m.fnt"}), V{2});
   EXPECT_EQ(ReadFile(dir / "m.pcx"), "iii");
   EXPECT_EQ(ReadFile(dir / "m.txt"), "tttttt");
 
@@ -120,7 +146,7 @@ TEST(Split, MemberPastTheEndIsZeroPadded) {
   TempDir dir;
   const std::string tail = Bytes(20, 4);
   WriteFile(dir / "p.fnt", Header(64, 30, 200, 5) + tail);
-  EXPECT_EQ(DropFiles({dir / "p.fnt"}), std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(DropFiles({dir / "p.fnt"}), V{2});
   EXPECT_EQ(ReadFile(dir / "p.pcx"), tail + std::string(10, '\0'));
   EXPECT_EQ(ReadFile(dir / "p.txt"), std::string(5, '\0'));
 }
@@ -130,7 +156,7 @@ TEST(Split, OffsetsFromTwoGiBUpAreUnsignedPositions) {
   // their declared sizes, not as bytes from the start of the file.
   TempDir dir;
   WriteFile(dir / "h.fnt", Header(0x80000000u, 16, 0xFFFFFFFFu, 3) + "data");
-  EXPECT_EQ(DropFiles({dir / "h.fnt"}), std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(DropFiles({dir / "h.fnt"}), V{2});
   EXPECT_EQ(ReadFile(dir / "h.pcx"), std::string(16, '\0'));
   EXPECT_EQ(ReadFile(dir / "h.txt"), std::string(3, '\0'));
 }
@@ -155,14 +181,14 @@ TEST(Split, BadOrShortContainersAreRefusedAndNothingIsWritten) {
     TempDir dir;
     WriteFile(dir / "bad.fnt", bytes);
     Outcome outcome;
-    EXPECT_EQ(DropFiles({dir / "bad.fnt"}, &outcome), std::vector<Shown>{Expected(1)})
+    EXPECT_EQ(DropFiles({dir / "bad.fnt"}, &outcome), V{1})
         << bytes.size() << " bytes";
     EXPECT_EQ(outcome, Outcome::kRefused);
     EXPECT_EQ(dir.List(), std::vector<std::string>{"bad.fnt"});
   }
   TempDir dir;  // exactly the signature and the member table is enough
   WriteFile(dir / "ok.fnt", Header(0, 4, 0, 0).substr(0, 32));
-  EXPECT_EQ(DropFiles({dir / "ok.fnt"}), std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(DropFiles({dir / "ok.fnt"}), V{2});
   EXPECT_EQ(ReadFile(dir / "ok.pcx"), "Elec");
 }
 
@@ -186,8 +212,8 @@ TEST(Split, MissingContainerStopsWithItsName) {
   auto result =
       HandleDrop(Drop({dir / "gone.fnt"}), sink, RealPlatform());
   EXPECT_EQ(result.outcome, Outcome::kStopped);
-  EXPECT_EQ(result.file, dir / "gone.fnt");
-  EXPECT_FALSE(result.reason.empty());
+  EXPECT_EQ(result.stop.file, dir / "gone.fnt");
+  EXPECT_EQ(result.stop.code, ENOENT);
   EXPECT_TRUE(sink.shown.empty());
 }
 
@@ -199,7 +225,7 @@ TEST(Names, JapaneseAndSpacedNamesSplitBesideTheContainer) {
   const std::string name = "表 フォント";  // bytes as the file system has them
 #endif
   WriteFile(dir / (name + ".fnt"), Header(64, 2, 66, 2) + "PCtx");
-  EXPECT_EQ(DropFiles({dir / (name + ".fnt")}), std::vector<Shown>{Expected(2)});
+  EXPECT_EQ(DropFiles({dir / (name + ".fnt")}), V{2});
   EXPECT_EQ(ReadFile(dir / (name + ".pcx")), "PC");
   EXPECT_EQ(ReadFile(dir / (name + ".txt")), "tx");
 }
@@ -235,7 +261,7 @@ TEST(Split, MembersComeFromTheVersionWhoseHeaderWasRead) {
   auto result = HandleDrop(Drop({inPlace}), sink, appended);
   if (changed) {
     EXPECT_EQ(result.outcome, Outcome::kStopped);
-    EXPECT_EQ(result.reason, "the file changed while it was being read");
+    EXPECT_EQ(result.stop.code, tarnvell::kChanged);
     EXPECT_FALSE(Exists(other / "w.txt"));
   } else {
     EXPECT_EQ(result.outcome, Outcome::kCompleted);
@@ -252,8 +278,8 @@ TEST(SplitAndJoin, NeverWriteOverAnInput) {
   RecordingSink sink;
   auto result = HandleDrop(Drop({dir / "x.fnt"}), sink, RealPlatform());
   EXPECT_EQ(result.outcome, Outcome::kStopped);
-  EXPECT_EQ(result.file, dir / "x.txt");
-  EXPECT_EQ(result.reason, "is the input itself");
+  EXPECT_EQ(result.stop.file, dir / "x.txt");
+  EXPECT_EQ(result.stop.code, tarnvell::kInputItself);
   EXPECT_EQ(ReadFile(dir / "x.txt"), fnt);
   EXPECT_FALSE(Exists(dir / "x.pcx"));
 
@@ -262,7 +288,7 @@ TEST(SplitAndJoin, NeverWriteOverAnInput) {
   std::filesystem::create_hard_link(dir / "j.pcx", dir / "j.fnt");
   result = HandleDrop(Drop({dir / "j.pcx", dir / "j.txt"}), sink, RealPlatform());
   EXPECT_EQ(result.outcome, Outcome::kStopped);
-  EXPECT_EQ(result.file, dir / "j.fnt");
+  EXPECT_EQ(result.stop.file, dir / "j.fnt");
   EXPECT_EQ(ReadFile(dir / "j.pcx"), "image");
   EXPECT_TRUE(sink.shown.empty());
 }

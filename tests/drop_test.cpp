@@ -1,39 +1,51 @@
-// What a drop means, the notices it shows, and the path rules that name the
-// outputs, under both the Windows and the POSIX spelling of paths.
+// What a drop means and how its outputs are named, decided from the paths
+// alone, under both the Windows and the POSIX spelling of paths; and the
+// notices it can show.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "core/container.h"
 #include "core/drop.h"
 #include "tests/support.h"
 
 using namespace testing_support;
+using tarnvell::Action;
 using tarnvell::BaseName;
 using tarnvell::DirectoryPart;
 using tarnvell::EqualsIgnoringCase;
 using tarnvell::FileNamePart;
-using tarnvell::HandleDrop;
 using tarnvell::HasExtension;
-using tarnvell::Notice;
+using tarnvell::NoticeId;
 using tarnvell::PathRules;
+using tarnvell::Plan;
 
 namespace {
 
 const PathRules kWindows = {'\\', IsCp932LeadByte};
 const PathRules kPosix = {'/', nullptr};
 
+Plan PlanOf(std::vector<std::string> paths, const PathRules& rules = kPosix) {
+  return tarnvell::PlanDrop(Drop(std::move(paths)), rules);
+}
+
+std::vector<NoticeId> Refusals(std::vector<std::string> paths) {
+  const Plan plan = PlanOf(std::move(paths));
+  EXPECT_EQ(plan.action, Action::kRefuse);
+  return plan.refusals;
+}
+
 TEST(Notices, BytesAndCaptionsMatchTheJapaneseTexts) {
   const size_t lengths[] = {0, 11, 18, 76, 74, 18, 94};
   for (int n = 1; n <= 6; ++n) {
-    const auto& notice = tarnvell::TextOf(static_cast<Notice>(n));
+    const auto& notice = tarnvell::NoticeFor(static_cast<NoticeId>(n));
+    EXPECT_EQ(notice.Number(), n);
     EXPECT_EQ(Shown({notice.text, notice.caption}), Expected(n)) << n;
     EXPECT_EQ(std::strlen(notice.text), lengths[n]) << n;
     EXPECT_EQ(std::strlen(notice.caption), 4u);
+    EXPECT_EQ(notice.Completes(), n == 2 || n == 5);
+    // Line breaks are a bare LF.
+    EXPECT_EQ(std::strchr(notice.text, '\r'), nullptr);
   }
-  // Line breaks are a bare LF.
-  EXPECT_EQ(std::strchr(tarnvell::TextOf(Notice::kWrongCount).text, '\r'),
-            nullptr);
 }
 
 TEST(EqualsIgnoringCase, AsciiLettersOnlyAndEveryByteCounts) {
@@ -86,51 +98,50 @@ TEST(PathParts, PosixPathsAndNamesWithoutFolder) {
   EXPECT_EQ(BaseName("ab"), "");
 }
 
-class Dispatch : public ::testing::Test {
- protected:
-  std::vector<Shown> Run(const std::vector<std::string>& paths) {
-    RecordingSink sink;
-    HandleDrop(Drop(paths), sink, RealPlatform());
-    return sink.shown;
-  }
-  TempDir dir;
-};
-
-TEST_F(Dispatch, WrongCountsAndWrongKindsAreRefusedWithoutTouchingFiles) {
-  WriteFile(dir / "x.fnt", "not a container");
-  WriteFile(dir / "y.fnt", "not a container");
-  WriteFile(dir / "a.pcx", "image");
-  WriteFile(dir / "b.pcx", "image");
-  WriteFile(dir / "t.txt", "text");
-  const auto before = dir.List();
-  using V = std::vector<Shown>;
-  EXPECT_EQ(Run({}), V{Expected(6)});
-  EXPECT_EQ(Run({dir / "a.pcx", dir / "t.txt", dir / "x.fnt"}), V{Expected(6)});
-  EXPECT_EQ(Run({dir / "a.pcx"}), V{Expected(3)});
-  EXPECT_EQ(Run({dir / "a.fnt.bak"}), V{Expected(3)});
+TEST(Plan, WrongCountsAndWrongKindsAreRefused) {
+  using V = std::vector<NoticeId>;
+  EXPECT_EQ(Refusals({}), V{NoticeId::kWrongCount});
+  EXPECT_EQ(Refusals({"a.pcx", "t.txt", "x.fnt"}), V{NoticeId::kWrongCount});
+  EXPECT_EQ(Refusals({"a.pcx"}), V{NoticeId::kNotContainer});
+  EXPECT_EQ(Refusals({"a.fnt.bak"}), V{NoticeId::kNotContainer});
   // One notice for each file that is neither kind, in drop order.
-  EXPECT_EQ(Run({dir / "x.fnt", dir / "y.fnt"}), (V{Expected(4), Expected(4)}));
-  EXPECT_EQ(Run({dir / "a.pcx", dir / "x.fnt"}), V{Expected(4)});
-  EXPECT_EQ(Run({dir / "x.fnt", dir / "t.txt"}), V{Expected(4)});
+  EXPECT_EQ(Refusals({"x.fnt", "y.fnt"}),
+            (V{NoticeId::kCannotHandle, NoticeId::kCannotHandle}));
+  EXPECT_EQ(Refusals({"a.pcx", "x.fnt"}), V{NoticeId::kCannotHandle});
+  EXPECT_EQ(Refusals({"x.fnt", "t.txt"}), V{NoticeId::kCannotHandle});
   // Two images (or two texts) cannot make a container either.
-  EXPECT_EQ(Run({dir / "a.pcx", dir / "b.pcx"}), V{Expected(3)});
-  EXPECT_EQ(dir.List(), before);
-  EXPECT_EQ(ReadFile(dir / "x.fnt"), "not a container");
+  EXPECT_EQ(Refusals({"a.pcx", "b.PCX"}), V{NoticeId::kNotContainer});
 }
 
-TEST_F(Dispatch, ThreeFilesAreNotExaminedAtAll) {
+TEST(Plan, SplitsBesideTheContainerWithLowerCaseExtensions) {
+  Plan plan = PlanOf({"C:\\f\\Big.FNT"}, kWindows);
+  EXPECT_EQ(plan.action, Action::kSplit);
+  EXPECT_EQ(plan.inputs, std::vector<std::string>{"C:\\f\\Big.FNT"});
+  EXPECT_EQ(plan.folder, "C:\\f\\");
+  EXPECT_EQ(plan.outputs, (std::vector<std::string>{"Big.pcx", "Big.txt"}));
+  plan = PlanOf({"/f/.fnt"});
+  EXPECT_EQ(plan.outputs, (std::vector<std::string>{".pcx", ".txt"}));
+  plan = PlanOf({"a.b.fnt"});
+  EXPECT_EQ(plan.folder, "");
+  EXPECT_EQ(plan.outputs, (std::vector<std::string>{"a.b.pcx", "a.b.txt"}));
+}
+
+TEST(Plan, JoinsIntoTheSecondPathsFolderAndName) {
+  const Plan plan = PlanOf({"/other/b.TXT", "/f/a.PcX"});
+  EXPECT_EQ(plan.action, Action::kJoin);
+  EXPECT_EQ(plan.inputs, (std::vector<std::string>{"/other/b.TXT", "/f/a.PcX"}));
+  EXPECT_EQ(plan.image, 1u);
+  EXPECT_EQ(plan.folder, "/f/");
+  EXPECT_EQ(plan.outputs, std::vector<std::string>{"a.fnt"});
+  EXPECT_EQ(PlanOf({"a.pcx", "a.txt"}).image, 0u);
+}
+
+TEST(Plan, ThreeFilesAreNotExaminedAtAll) {
   // Paths that do not exist are not even opened.
-  EXPECT_EQ(Run({"/nonexistent/a.pcx", "/nonexistent/b.txt", "c"}),
-            std::vector<Shown>{Expected(6)});
-}
-
-TEST_F(Dispatch, CaseOfExtensionsDoesNotMatter) {
-  WriteFile(dir / "A.PcX", "img");
-  WriteFile(dir / "A.TXT", "txt");
-  EXPECT_EQ(Run({dir / "A.TXT", dir / "A.PcX"}),
-            std::vector<Shown>{Expected(5)});
-  EXPECT_EQ(ReadFile(dir / "A.fnt"), Header(64, 3, 67, 3) + "imgtxt");
-  EXPECT_EQ(Run({dir / "A.fnt"}), std::vector<Shown>{Expected(2)});
+  RecordingSink sink;
+  tarnvell::HandleDrop(Drop({"/nonexistent/a.pcx", "/nonexistent/b.txt", "c"}),
+                       sink, RealPlatform());
+  EXPECT_EQ(sink.shown, std::vector<int>{6});
 }
 
 }  // namespace

@@ -74,6 +74,10 @@ bool FaultPlatform::Write(File* file, const void* buffer, uint32_t count) {
     inner_.Write(file, buffer, count / 2);
     return false;
   }
+  if ((written_[file] += count) > outputLimit_) {
+    lastInjected_ = true;
+    return false;
+  }
   return inner_.Write(file, buffer, count);
 }
 
@@ -90,6 +94,7 @@ bool FaultPlatform::Adopt(File* file, const char* finalName) {
 bool FaultPlatform::Finish(File* file, std::string* tempName) {
   const bool injected = Fails(Op::kFinish, "flush and close " + WhatIs(file));
   files_.erase(file);
+  written_.erase(file);
   if (injected) {
     inner_.Abandon(file);  // as a failing flush: the file gets no name
     tempName->clear();
@@ -100,6 +105,7 @@ bool FaultPlatform::Finish(File* file, std::string* tempName) {
 
 void FaultPlatform::Abandon(File* file) {
   files_.erase(file);
+  written_.erase(file);
   inner_.Abandon(file);
 }
 

@@ -53,6 +53,8 @@ class FaultPlatform : public Platform {
     actionAt_ = nth;
     action_ = std::move(action);
   }
+  // Lets no output grow past this many bytes, as a small disk would.
+  void LimitOutputs(uint64_t largest) { outputLimit_ = largest; }
   // Leaves finished scratch files in place when asked to remove them, as a
   // failing unlink would; Discards() counts the requests.
   void KeepScratchFiles() { keepScratch_ = true; }
@@ -97,6 +99,8 @@ class FaultPlatform : public Platform {
   int actionAt_ = 0;
   std::function<void()> action_;
   int calls_[static_cast<int>(Op::kCount)] = {};
+  uint64_t outputLimit_ = UINT64_MAX;
+  std::map<File*, uint64_t> written_;
   bool lastInjected_ = false;
   bool keepScratch_ = false;
   int discards_ = 0;

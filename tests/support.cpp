@@ -36,7 +36,7 @@ std::string Sep() {
   return std::string(1, RealPlatform().Rules().separator);
 }
 
-TempDir::TempDir() : savedCwd_(fs::current_path().string()) {
+TempDir::TempDir() {
   static std::mt19937 rng(std::random_device{}());
   for (;;) {
     fs::path p = fs::temp_directory_path() /
@@ -50,7 +50,6 @@ TempDir::TempDir() : savedCwd_(fs::current_path().string()) {
 
 TempDir::~TempDir() {
   std::error_code ec;
-  fs::current_path(savedCwd_, ec);
   fs::remove_all(path_, ec);
 }
 
@@ -167,19 +166,6 @@ Shown Expected(int number) {
               confirmation};
   }
   throw std::logic_error("no such notice");
-}
-
-std::vector<int> NoticeNumbers(const RecordingSink& sink) {
-  std::vector<int> numbers;
-  for (const Shown& s : sink.shown) {
-    int n = 0;
-    for (int i = 1; i <= 6 && n == 0; ++i) {
-      const tarnvell::NoticeText& t = tarnvell::TextOf(static_cast<tarnvell::Notice>(i));
-      if (s.text == t.text && s.caption == t.caption) n = i;
-    }
-    numbers.push_back(n);
-  }
-  return numbers;
 }
 
 bool IsCp932LeadByte(unsigned char byte) {

@@ -18,8 +18,7 @@ tarnvell::Platform& RealPlatform();
 // The path separator of that platform, as a string.
 std::string Sep();
 
-// A fresh folder, removed with everything in it when the test ends; the
-// current directory is restored too, since splits and joins change it.
+// A fresh folder, removed with everything in it when the test ends.
 class TempDir {
  public:
   TempDir();
@@ -35,7 +34,6 @@ class TempDir {
 
  private:
   std::string path_;
-  std::string savedCwd_;
 };
 
 void WriteFile(const std::string& path, const std::string& bytes);
@@ -62,19 +60,17 @@ struct Shown {
   }
 };
 
+// The numbers of the notices shown, in order.
 class RecordingSink : public tarnvell::MessageSink {
  public:
-  void Show(const char* text, const char* caption) override {
-    shown.push_back({text, caption});
+  void Show(const tarnvell::Notice& notice) override {
+    shown.push_back(notice.Number());
   }
-  std::vector<Shown> shown;
+  std::vector<int> shown;
 };
 
 // The notice as the user must see it, converted independently.
 Shown Expected(int number);
-
-// The notice numbers (1 to 6; 0 for anything else) of what a sink showed.
-std::vector<int> NoticeNumbers(const RecordingSink& sink);
 
 // The lead bytes of CP932's double-byte characters, as Windows rules would
 // tell them on a Japanese system.

@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include "gui/window.h"
+#include "platform/posix_front_end.h"
 #include "platform/posix_platform.h"
 #include "tests/support.h"
 
@@ -82,7 +83,7 @@ struct Fixture {
   RecordingPresenter presenter;
   tarnvell::PosixPlatform platform;
   std::string start = tarnvell::CurrentDir();
-  tarnvell::DropWindow window{presenter, platform, start};
+  tarnvell::DropWindow window{presenter, platform};
 };
 
 TEST(GuiDrag, TakesOnlyDragsWhoseEveryItemIsALocalFile) {
@@ -95,9 +96,12 @@ TEST(GuiDrag, TakesOnlyDragsWhoseEveryItemIsALocalFile) {
   EXPECT_FALSE(Drop(f.window, text));
   EXPECT_TRUE(Accepts(f.window, *Urls({"file:///tmp/a.pcx", "file:///tmp/b.txt"})));
 
-  // Full paths as UTF-8 bytes, in the order given.
-  auto data = Urls({U("file:///tmp/%E3%83%95%20x/b.TXT"), "file:///a.pcx"});
-  std::vector<std::string> expected = {"/tmp/\xE3\x83\x95 x/b.TXT", "/a.pcx"};
+  // Full paths as the bytes of the URLs, in the order given: UTF-8, and
+  // names that are not UTF-8 (CP932 from an archive) exactly as on the disk.
+  auto data = Urls({U("file:///tmp/%E3%83%95%20x/b.TXT"), "file:///a.pcx",
+                    "file:///tmp/%83t%83H%83%93%83g.fnt"});
+  std::vector<std::string> expected = {"/tmp/\xE3\x83\x95 x/b.TXT", "/a.pcx",
+                                       "/tmp/\x83t\x83H\x83\x93\x83g.fnt"};
   EXPECT_EQ(tarnvell::LocalPaths(*data), expected);
 }
 
@@ -124,7 +128,7 @@ TEST(GuiDrop, ReleasesTheDragThenJoinsRefusingDropsWhileTheBoxIsUp) {
   EXPECT_TRUE(Exists(dir / "b.fnt"));
   EXPECT_TRUE(refusingWhileUp);
   EXPECT_TRUE(f.window.acceptDrops());
-  EXPECT_EQ(tarnvell::CurrentDir(), f.start);  // the output folder is let go
+  EXPECT_EQ(tarnvell::CurrentDir(), f.start);  // the output folder is not held
 }
 
 TEST(GuiDrop, AStoppedDropShowsAWarningNamingTheFileAndReason) {
@@ -194,9 +198,8 @@ SeenBox ShowAndRead(const Box& box) {
 
 TEST(GuiBoxes, NoticesHaveNoIconAndWarningsDo) {
   // The notice the core shows for a lone .txt, two lines.
-  Box notice{tarnvell::FromCp932(tarnvell::TextOf(tarnvell::Notice::kNotContainer).caption),
-             tarnvell::FromCp932(tarnvell::TextOf(tarnvell::Notice::kNotContainer).text),
-             false};
+  const auto& lone = tarnvell::NoticeFor(tarnvell::NoticeId::kNotContainer);
+  Box notice{tarnvell::FromCp932(lone.caption), tarnvell::FromCp932(lone.text), false};
   SeenBox seen = ShowAndRead(notice);
   EXPECT_EQ(seen.title, U("警告"));
   EXPECT_EQ(seen.text, U("fntファイルではありません\n結合の場合はpcxとtxtを"
