@@ -1,13 +1,12 @@
 #include "tests/fault_platform.h"
 
+#include "tests/support.h"
+
+using testing_support::Leaf;
+
 namespace tarnvell {
 
 namespace {
-
-std::string Leaf(const std::string& path) {
-  size_t k = path.find_last_of("/\\");
-  return k == std::string::npos ? path : path.substr(k + 1);
-}
 
 const char* const kNames[] = {
     "open",  "open folder", "lookup", "create", "move",   "read",  "write",

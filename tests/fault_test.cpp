@@ -43,11 +43,6 @@ Scenario JoinScenario() {
           {"j.txt", "j.pcx"}};
 }
 
-std::string Leaf(const std::string& path) {
-  size_t k = path.find_last_of("/\\");
-  return k == std::string::npos ? path : path.substr(k + 1);
-}
-
 struct Outcomes {
   tarnvell::DropResult result;
   std::vector<int> shown;

@@ -87,6 +87,11 @@ bool Exists(const std::string& path) {
   return f != nullptr;
 }
 
+std::string Leaf(const std::string& path) {
+  size_t k = path.find_last_of("/\\");
+  return k == std::string::npos ? path : path.substr(k + 1);
+}
+
 std::string Le32(uint32_t v) {
   std::string s(4, '\0');
   for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));

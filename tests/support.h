@@ -40,6 +40,9 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 
+// The last part of a path, after its last slash or backslash.
+std::string Leaf(const std::string& path);
+
 // A 32-bit word as its four little-endian bytes, for building headers by hand.
 std::string Le32(uint32_t v);
 
