@@ -33,7 +33,7 @@ if(TARNVELL_TESTS)
   # Drops files onto a running tarnvell.exe from outside: the package check.
   add_executable(drop_files tests/win/drop_files.cpp tests/win/boxes.cpp)
   target_include_directories(drop_files PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(drop_files PRIVATE user32 shell32)
+  target_link_libraries(drop_files PRIVATE tarnvell_platform user32 shell32)
 
   foreach(t window_tests process_tests platform_tests)
     add_test(NAME ${t} COMMAND ${t})

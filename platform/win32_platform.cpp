@@ -65,6 +65,14 @@ void AppendUtf8(uint32_t c, std::string* out) {
 
 }  // namespace
 
+bool FullWidePath(const std::wstring& path, std::wstring* full) {
+  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  full->assign(size, L'\0');
+  const DWORD n = size == 0 ? 0 : GetFullPathNameW(path.c_str(), size, &(*full)[0], nullptr);
+  full->resize(n < size ? n : 0);
+  return n != 0 && n < size;
+}
+
 std::string Utf8FromWide(const std::wstring& wide) {
   std::string out;
   for (size_t i = 0; i < wide.size(); ++i) {
@@ -115,13 +123,7 @@ bool Win32Platform::FullPath(const char* path, std::wstring* out) {
     return false;
   }
   if (!folder_.empty() && IsBareName(wide)) wide = folder_ + wide;
-  // Other relative paths are taken in the process's current folder.
-  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  out->assign(size, L'\0');
-  const DWORD n = size == 0 ? 0 : GetFullPathNameW(wide.c_str(), size, &(*out)[0], nullptr);
-  if (n == 0 || n >= size) return Fail();
-  out->resize(n);
-  return true;
+  return FullWidePath(wide, out) || Fail();
 }
 
 bool Win32Platform::SystemPath(const char* path, std::wstring* out) {
@@ -151,7 +153,7 @@ File* Win32Platform::OpenRead(const char* path) {
 }
 
 File* Win32Platform::CreateTemp(const char* finalName, std::string* tempName) {
-  (void)finalName;  // a scratch name fits wherever the final name does
+  (void)finalName;  // long paths take the \\?\ form: no need to cut the name
   static unsigned counter = 0;
   const unsigned seed = static_cast<unsigned>(GetCurrentProcessId()) * 2654435761u ^
                         static_cast<unsigned>(GetTickCount());

@@ -45,7 +45,7 @@ class Win32Platform : public Platform {
  private:
   bool Fail();  // records GetLastError(), returns false
   // A core path in UTF-16 and made full; a bare name is taken in the noted
-  // folder.
+  // folder, other relative paths in the process's current folder.
   bool FullPath(const char* path, std::wstring* out);
   // The same in the \\?\ form where it is too long for the plain calls.
   bool SystemPath(const char* path, std::wstring* out);
@@ -60,5 +60,9 @@ class Win32Platform : public Platform {
 // forms); bytes that are not UTF-8 are refused.
 std::string Utf8FromWide(const std::wstring& wide);
 bool WideFromUtf8(const std::string& utf8, std::wstring* wide);
+
+// The full form of a path, a relative one taken in the process's current
+// folder; false (with the system's error) when there is none.
+bool FullWidePath(const std::wstring& path, std::wstring* full);
 
 }  // namespace tarnvell

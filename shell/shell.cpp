@@ -17,15 +17,6 @@ constexpr UINT kCommandLineDrop = WM_APP + 1;
 // The files of the command line, until the window handles them.
 DropList g_commandLine;
 
-std::wstring FullPathOf(const wchar_t* path) {
-  const DWORD size = GetFullPathNameW(path, 0, nullptr, nullptr);
-  std::wstring full(size, L'\0');
-  const DWORD n = size == 0 ? 0 : GetFullPathNameW(path, size, &full[0], nullptr);
-  if (n == 0 || n >= size) return path;  // the platform will say what is wrong
-  full.resize(n);
-  return full;
-}
-
 std::wstring FromCp932(const char* bytes) {
   const int n = MultiByteToWideChar(932, 0, bytes, -1, nullptr, 0);
   std::wstring wide(n > 0 ? n : 1, L'\0');
@@ -105,7 +96,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
     case kCommandLineDrop: {
       DropList files;
       std::swap(files, g_commandLine);
-      HandleFiles(files);
+      if (files.count > 0) HandleFiles(files);  // once, whoever posts this
       return 0;
     }
     default:
@@ -132,8 +123,11 @@ DropList CommandLineFiles(const wchar_t* commandLine) {
   int count = 0;
   wchar_t** words = CommandLineToArgvW(commandLine, &count);
   if (words == nullptr) return list;
-  for (int i = 1; i < count; ++i)  // the first is the program itself
-    list.paths.push_back(Utf8FromWide(FullPathOf(words[i])));
+  for (int i = 1; i < count; ++i) {  // the first is the program itself
+    std::wstring path;
+    if (!FullWidePath(words[i], &path)) path = words[i];  // refused further on
+    list.paths.push_back(Utf8FromWide(path));
+  }
   LocalFree(words);
   list.count = static_cast<uint32_t>(list.paths.size());
   return list;

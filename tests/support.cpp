@@ -62,23 +62,18 @@ std::vector<std::string> TempDir::List() const {
   return names;
 }
 
-namespace {
-
+// Paths are UTF-8 on every platform, as the core has them.
 #ifdef _WIN32
-// Paths are UTF-8, as the platform takes them; long ones in the \\?\ form.
-std::FILE* Open(const std::string& path, bool writing) {
+static std::FILE* Open(const std::string& path, bool writing) {
   std::wstring wide;
-  if (!tarnvell::WideFromUtf8(path, &wide)) return nullptr;
-  if (wide.size() >= MAX_PATH) wide = L"\\\\?\\" + wide;
+  tarnvell::WideFromUtf8(path, &wide);
   return _wfopen(wide.c_str(), writing ? L"wb" : L"rb");
 }
 #else
-std::FILE* Open(const std::string& path, bool writing) {
+static std::FILE* Open(const std::string& path, bool writing) {
   return std::fopen(path.c_str(), writing ? "wb" : "rb");
 }
 #endif
-
-}  // namespace
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::FILE* f = Open(path, true);

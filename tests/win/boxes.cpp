@@ -7,6 +7,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/win32_platform.h"
+
 namespace winbox {
 namespace {
 
@@ -119,6 +121,12 @@ HDROP MakeDropOf(const std::vector<std::basic_string<Char>>& paths) {
 }
 
 }  // namespace
+
+std::wstring Widen(const std::string& utf8) {
+  std::wstring wide;
+  tarnvell::WideFromUtf8(utf8, &wide);
+  return wide;
+}
 
 HDROP MakeDrop(const std::vector<std::string>& paths) {
   return MakeDropOf(paths);

@@ -34,6 +34,9 @@ bool PressOk(HWND box, DWORD timeoutMs = 15000);
 // True when `upper` comes before `lower` in the top-level z-order.
 bool IsAbove(HWND upper, HWND lower);
 
+// A UTF-8 path as the wide calls take it.
+std::wstring Widen(const std::string& utf8);
+
 // A drop handle as the shell makes one: DROPFILES with ANSI paths.
 HDROP MakeDrop(const std::vector<std::string>& paths);
 

@@ -3,20 +3,19 @@
 // window. Lets the scripts check an unpacked program. Usage: drop_files PATH...
 // Prints "caption: text" (UTF-8); exit 0 when a notice came up and was
 // dismissed, 1 if not.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "platform/win32_platform.h"
 #include "tests/win/boxes.h"
 
 namespace {
 
 std::string Utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-  for (char& c : s)
-    if (c == '\n') c = '/';
+  std::string s = tarnvell::Utf8FromWide(w);
+  std::replace(s.begin(), s.end(), '\n', '/');
   return s;
 }
 

