@@ -63,17 +63,15 @@ std::vector<std::string> TempDir::List() const {
 }
 
 // Paths are UTF-8 on every platform, as the core has them.
-#ifdef _WIN32
 static std::FILE* Open(const std::string& path, bool writing) {
+#ifdef _WIN32
   std::wstring wide;
   tarnvell::WideFromUtf8(path, &wide);
   return _wfopen(wide.c_str(), writing ? L"wb" : L"rb");
-}
 #else
-static std::FILE* Open(const std::string& path, bool writing) {
   return std::fopen(path.c_str(), writing ? "wb" : "rb");
-}
 #endif
+}
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::FILE* f = Open(path, true);

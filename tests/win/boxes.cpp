@@ -143,10 +143,8 @@ bool DropOnto(HWND window, const std::vector<std::wstring>& paths) {
   HDROP drop = MakeWideDrop(paths);
   const SIZE_T size = GlobalSize(drop);
   HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
-  void* remote = process == nullptr ? nullptr
-                                    : VirtualAllocEx(process, nullptr, size,
-                                                     MEM_COMMIT | MEM_RESERVE,
-                                                     PAGE_READWRITE);
+  void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE,
+                                PAGE_READWRITE);  // null for a null process too
   const bool ok =
       remote != nullptr &&
       WriteProcessMemory(process, remote, GlobalLock(drop), size, nullptr) &&

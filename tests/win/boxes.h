@@ -43,13 +43,11 @@ HDROP MakeDrop(const std::vector<std::string>& paths);
 // The same with UTF-16 paths (fWide TRUE), as Explorer and Wine make them.
 HDROP MakeWideDrop(const std::vector<std::wstring>& paths);
 
-// Drops the paths onto the window of another process, as a user's drag does:
-// the block is copied into that process and posted there. False if it could
-// not be handed over.
+// Drops the paths onto another process's window as a user's drag does; false
+// if the block could not be handed over.
 bool DropOnto(HWND window, const std::vector<std::wstring>& paths);
 
-// Waits for a box of that process, reads it and presses OK; false on timeout
-// or when it does not close.
+// Waits for a box of that process, reads it and presses OK; false on timeout.
 bool TakeNotice(DWORD pid, Box* box, DWORD timeoutMs = 30000);
 
 // The side of a drop run that the watcher thread sees.

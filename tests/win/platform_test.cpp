@@ -164,11 +164,8 @@ TEST(Win32Platform, BlocksAreZeroFilledAndUsableForZeroBytes) {
 
 // Windows' replace can fail once the earlier file is gone, leaving the new one
 // under its scratch name (error 1176); Wine never does, so this one does.
-class ReplaceLosesTheEarlierFile : public Win32Platform {
- public:
+struct ReplaceLosesTheEarlierFile : Win32Platform {
   bool moveFailsToo = false;  // a folder takes the name, so no file moves there
-
- protected:
   bool Replace(const std::wstring& replaced, const std::wstring&) override {
     DeleteFileW(replaced.c_str());
     if (moveFailsToo) CreateDirectoryW(replaced.c_str(), nullptr);
@@ -194,8 +191,7 @@ TEST(Win32Platform, AReplaceThatLosesTheEarlierFileNeverLosesTheNewOne) {
       EXPECT_EQ(names, (std::vector<std::string>{"r.fnt", "r.pcx", "r.txt"}));
       continue;
     }
-    // It stops silently; the only copy of the new image stays, though asked
-    // to be discarded.
+    // It stops silently and keeps the only copy, though asked to discard it.
     EXPECT_EQ(result.outcome, tarnvell::Outcome::kStopped);
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_EQ(platform.Discards(), 1);
@@ -207,7 +203,6 @@ TEST(Win32Platform, AReplaceThatLosesTheEarlierFileNeverLosesTheNewOne) {
 // Paths are UTF-8, which hides no backslash; every UTF-16 name survives the
 // way there and back, and bytes that are not UTF-8 are never guessed at.
 TEST(Win32Platform, PathsAreUtf8WithoutLeadBytes) {
-  EXPECT_EQ(Win32Platform().Rules().separator, '\\');
   EXPECT_EQ(Win32Platform().Rules().isLeadByte, nullptr);
   const std::wstring odd = L"\xD800 \x8868 \xD83D\xDE00";  // lone surrogate, 表, an emoji
   std::wstring back;

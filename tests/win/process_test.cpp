@@ -136,12 +136,9 @@ TEST(Program, EveryStartOpensAWindowOfItsOwn) {
   EXPECT_EQ(WaitForSingleObject(second.info.hProcess, 30000), WAIT_OBJECT_0);
 }
 
-// Files on the command line (a drop on the program's icon, Send To, Open
-// with) are one drop once the window is up, a relative one taken in the
-// current folder. Then drops from outside as Explorer makes them: names
-// outside any one code page and a folder past the 259 characters of the old
-// calls split beside the container, over an earlier output too. Every notice
-// reads back as the same Japanese.
+// Files on the command line (as from Send To) are one drop once the window is
+// up; then real drops of names outside any one code page and of a folder past
+// 259 characters split beside the container. Every notice is the same Japanese.
 TEST(Program, TakesFilesOnItsCommandLineAndDropsOfAnyNameAndLength) {
   TempDir dir;
   std::string deep = dir.path();

@@ -219,11 +219,10 @@ TEST(Window, NamesOutsideTheCodePageKeepTheirCharacters) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  // The scripts run the suites under each code page they name here.
+  // The scripts name the code page each run must have.
   const char* codePage = std::getenv("TARNVELL_CODE_PAGE");
   if (codePage != nullptr && GetACP() != std::strtoul(codePage, nullptr, 10)) {
-    std::fprintf(stderr, "window_tests: the ANSI code page is %u, not %s\n",
-                 GetACP(), codePage);
+    std::fprintf(stderr, "window_tests: code page %u, not %s\n", GetACP(), codePage);
     return 2;
   }
   HINSTANCE instance = GetModuleHandleA(nullptr);
