@@ -19,10 +19,10 @@ if(TARNVELL_TESTS)
   add_executable(window_tests tests/win/window_test.cpp tests/win/boxes.cpp)
   target_link_libraries(window_tests PRIVATE tarnvell_shell tarnvell_test_support)
 
-  # The program as its own process: placement, style and a clean close.
-  add_executable(process_tests tests/win/process_test.cpp)
-  target_link_libraries(process_tests PRIVATE user32 GTest::gtest)
-  target_include_directories(process_tests PRIVATE ${PROJECT_SOURCE_DIR})
+  # The program as its own process: placement, style, drops from outside,
+  # files on its command line and a clean close.
+  add_executable(process_tests tests/win/process_test.cpp tests/win/boxes.cpp)
+  target_link_libraries(process_tests PRIVATE tarnvell_test_support user32 shell32)
   add_dependencies(process_tests tarnvell)
 
   # The Win32 file and memory layer itself.
@@ -30,14 +30,10 @@ if(TARNVELL_TESTS)
   target_link_libraries(platform_tests PRIVATE tarnvell_test_support
                         GTest::gtest_main)
 
-  # The window with one notice over it, for screenshots.
-  add_executable(notice_demo WIN32 tests/win/notice_demo.cpp tests/win/boxes.cpp)
-  target_link_libraries(notice_demo PRIVATE tarnvell_shell)
-
   # Drops files onto a running tarnvell.exe from outside: the package check.
   add_executable(drop_files tests/win/drop_files.cpp tests/win/boxes.cpp)
   target_include_directories(drop_files PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(drop_files PRIVATE user32)
+  target_link_libraries(drop_files PRIVATE tarnvell_platform user32 shell32)
 
   foreach(t window_tests process_tests platform_tests)
     add_test(NAME ${t} COMMAND ${t})

@@ -117,17 +117,12 @@ class Platform {
   virtual std::string SystemErrorText(int code) const = 0;
 };
 
-// The bare name of the nth candidate scratch file, at most `longest` bytes:
-// alike on every platform, so a leftover is recognised, and cut down to ".~"
-// and hex digits where a path limit leaves less room than the usual 22 bytes
-// (never below the 4 bytes of the shortest output name).
-inline std::string ScratchName(uint32_t n, size_t longest = 22) {
+// The bare name of the nth candidate scratch file, alike on every platform so
+// that a leftover is recognised.
+inline std::string ScratchName(uint32_t n) {
   char name[32];
   std::snprintf(name, sizeof name, ".tarnvell-%08x.tmp", static_cast<unsigned>(n));
-  if (longest >= 22) return name;
-  const size_t digits = (longest < 4 ? 4 : longest > 10 ? 10 : longest) - 2;
-  std::snprintf(name, sizeof name, "%08x", static_cast<unsigned>(n));
-  return ".~" + std::string(name + 8 - (digits > 8 ? 8 : digits));
+  return name;
 }
 
 }  // namespace tarnvell

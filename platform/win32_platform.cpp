@@ -18,10 +18,7 @@ namespace {
 // member of several GiB never depends on one huge transfer.
 constexpr DWORD kMaxChunk = DWORD{64} << 20;
 
-// The longest path the ANSI calls take, without its NUL.
-constexpr size_t kLongestPath = MAX_PATH - 1;
-
-bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
 FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
   FileIdentity id;
@@ -40,27 +37,107 @@ bool IsPlainFile(DWORD attributes) {
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
-// How long a scratch name may be so that its full path still fits wherever
-// the final name's does.
-size_t ScratchRoom(const char* finalName) {
-  const DWORD folder = GetCurrentDirectoryA(0, nullptr);  // with its NUL
-  const size_t finalLength = std::strlen(finalName);
-  if (folder == 0 || folder + 22 <= kLongestPath) return 22;
-  const size_t room = folder < kLongestPath ? kLongestPath - folder : 0;
-  return room > finalLength ? room : finalLength;
+bool IsBareName(const std::wstring& path) {
+  return path.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+// A full path as the plain calls take it, or in the \\?\ form past their
+// limit (a network path as \\?\UNC\server\share\...).
+std::wstring LongForm(const std::wstring& full) {
+  if (full.size() < MAX_PATH || full.rfind(L"\\\\?\\", 0) == 0 ||
+      full.rfind(L"\\\\.\\", 0) == 0)
+    return full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC" + full.substr(1);
+  return L"\\\\?\\" + full;
+}
+
+void AppendUtf8(uint32_t c, std::string* out) {
+  if (c < 0x80) {
+    *out += static_cast<char>(c);
+    return;
+  }
+  static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+  const int extra = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+  *out += static_cast<char>(kLead[extra] | (c >> (6 * extra)));
+  for (int k = extra - 1; k >= 0; --k)
+    *out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
 }
 
 }  // namespace
+
+bool FullWidePath(const std::wstring& path, std::wstring* full) {
+  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  full->assign(size, L'\0');
+  const DWORD n = size == 0 ? 0 : GetFullPathNameW(path.c_str(), size, &(*full)[0], nullptr);
+  full->resize(n < size ? n : 0);
+  return n != 0 && n < size;
+}
+
+std::string Utf8FromWide(const std::wstring& wide) {
+  std::string out;
+  for (size_t i = 0; i < wide.size(); ++i) {
+    uint32_t c = wide[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() &&
+        wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000)
+      c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
+    AppendUtf8(c, &out);
+  }
+  return out;
+}
+
+bool WideFromUtf8(const std::string& utf8, std::wstring* wide) {
+  static const uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+  wide->clear();
+  for (size_t i = 0; i < utf8.size();) {
+    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+    const int extra = lead < 0x80 ? 0 : lead < 0xC0 ? -1 : lead < 0xE0 ? 1
+                    : lead < 0xF0 ? 2 : lead < 0xF8 ? 3 : -1;
+    if (extra < 0 || utf8.size() - i <= static_cast<size_t>(extra)) return false;
+    uint32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+      const unsigned char next = static_cast<unsigned char>(utf8[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (c < kLeast[extra] || c > 0x10FFFF) return false;  // overlong, too large
+    i += extra + 1;
+    if (c < 0x10000) {
+      *wide += static_cast<wchar_t>(c);
+    } else {
+      *wide += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+      *wide += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
+  }
+  return true;
+}
 
 bool Win32Platform::Fail() {
   error_ = GetLastError();
   return false;
 }
 
-PathRules Win32Platform::Rules() const { return {'\\', IsAnsiLeadByte}; }
+bool Win32Platform::FullPath(const char* path, std::wstring* out) {
+  std::wstring wide;
+  if (!WideFromUtf8(path, &wide)) {
+    error_ = ERROR_NO_UNICODE_TRANSLATION;
+    return false;
+  }
+  if (!folder_.empty() && IsBareName(wide)) wide = folder_ + wide;
+  return FullWidePath(wide, out) || Fail();
+}
+
+bool Win32Platform::SystemPath(const char* path, std::wstring* out) {
+  if (!FullPath(path, out)) return false;
+  *out = LongForm(*out);
+  return true;
+}
+
+PathRules Win32Platform::Rules() const { return {'\\', nullptr}; }
 
 File* Win32Platform::OpenRead(const char* path) {
-  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+  std::wstring name;
+  if (!SystemPath(path, &name)) return nullptr;
+  HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_ARCHIVE, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     Fail();
@@ -76,14 +153,16 @@ File* Win32Platform::OpenRead(const char* path) {
 }
 
 File* Win32Platform::CreateTemp(const char* finalName, std::string* tempName) {
+  (void)finalName;  // long paths take the \\?\ form: no need to cut the name
   static unsigned counter = 0;
   const unsigned seed = static_cast<unsigned>(GetCurrentProcessId()) * 2654435761u ^
                         static_cast<unsigned>(GetTickCount());
-  const size_t room = ScratchRoom(finalName);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = ScratchName(seed + ++counter * 40503u, room);
+    const std::string name = ScratchName(seed + ++counter * 40503u);
+    std::wstring path;
+    if (!SystemPath(name.c_str(), &path)) return nullptr;
     // CREATE_NEW never opens a file that is already there.
-    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       *tempName = name;
@@ -149,9 +228,11 @@ bool Win32Platform::Identify(File* file, FileIdentity* identity) {
 
 bool Win32Platform::IdentifyName(const char* name, FileIdentity* identity,
                                  bool* exists) {
+  std::wstring path;
+  if (!SystemPath(name, &path)) return false;
   // No access asked, so a file held open by another program is still seen;
   // a link is looked at itself, not followed.
-  HANDLE h = CreateFileA(name, 0,
+  HANDLE h = CreateFileW(path.c_str(), 0,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
@@ -170,7 +251,9 @@ bool Win32Platform::IdentifyName(const char* name, FileIdentity* identity,
 
 bool Win32Platform::Adopt(File* file, const char* finalName) {
   (void)file;  // attributes, streams and security move over in Commit
-  const DWORD attributes = GetFileAttributesA(finalName);
+  std::wstring path;
+  if (!SystemPath(finalName, &path)) return false;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     DWORD e = GetLastError();
     return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || Fail();
@@ -190,23 +273,26 @@ bool Win32Platform::Close(File* file) {
   return ok;
 }
 
+bool Win32Platform::Replace(const std::wstring& replaced,
+                            const std::wstring& replacement) {
+  return ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr,
+                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
+}
+
 bool Win32Platform::Commit(const char* tempName, const char* finalName) {
-  // An earlier file passes its attributes, streams and security on to the
-  // new one; a link at finalName is replaced itself, never its target.
-  if (IsPlainFile(GetFileAttributesA(finalName))) {
-    // Full paths: not every implementation takes names relative to the
-    // current folder here.
-    char replaced[MAX_PATH], replacement[MAX_PATH];
-    DWORD a = GetFullPathNameA(finalName, MAX_PATH, replaced, nullptr);
-    DWORD b = GetFullPathNameA(tempName, MAX_PATH, replacement, nullptr);
-    if (a == 0 || a >= MAX_PATH || b == 0 || b >= MAX_PATH) return Fail();
-    return ReplaceFileA(replaced, replacement, nullptr,
-                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) ||
-           Fail();
-  }
-  return MoveFileExA(tempName, finalName,
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
-         Fail();
+  std::wstring temp, target;
+  if (!SystemPath(tempName, &temp) || !SystemPath(finalName, &target)) return false;
+  // A link at finalName is replaced itself, never its target.
+  if (!IsPlainFile(GetFileAttributesW(target.c_str())))
+    return MoveFileExW(temp.c_str(), target.c_str(), kMoveFlags) || Fail();
+  // An earlier file passes its attributes, streams and security on.
+  if (Replace(target, temp)) return true;
+  if (GetLastError() != ERROR_UNABLE_TO_MOVE_REPLACEMENT) return Fail();
+  // The earlier file is gone already and the new one still has its scratch
+  // name: it goes into place, and is never removed while it is the only copy.
+  if (MoveFileExW(temp.c_str(), target.c_str(), kMoveFlags)) return true;
+  onlyCopy_ = tempName;
+  return Fail();
 }
 
 // The moves above write through to the disk; folders have no flush of their
@@ -214,13 +300,24 @@ bool Win32Platform::Commit(const char* tempName, const char* finalName) {
 bool Win32Platform::SyncDir() { return true; }
 
 void Win32Platform::Discard(const char* tempName) {
+  std::wstring path;
   DWORD saved = GetLastError();
-  DeleteFileA(tempName);
+  if (onlyCopy_ != tempName && SystemPath(tempName, &path)) DeleteFileW(path.c_str());
   SetLastError(saved);
 }
 
 bool Win32Platform::SetCurrentDir(const char* dir) {
-  return SetCurrentDirectoryA(dir) || Fail();
+  std::wstring path;
+  if (!FullPath(dir, &path)) return false;
+  const DWORD attributes = GetFileAttributesW(LongForm(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Fail();
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    error_ = ERROR_DIRECTORY;
+    return false;
+  }
+  if (path.back() != L'\\') path += L'\\';
+  folder_ = path;
+  return true;
 }
 
 void* Win32Platform::Alloc(uint32_t size) {
@@ -233,22 +330,23 @@ void* Win32Platform::Alloc(uint32_t size) {
 void Win32Platform::Free(void* block) { GlobalFree(block); }
 
 std::string Win32Platform::LastError() const {
-  char text[512] = {0};
+  wchar_t text[512] = {0};
   // English where the system has it, else the user's language.
   const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-  DWORD n = FormatMessageA(flags, nullptr, error_,
+  DWORD n = FormatMessageW(flags, nullptr, error_,
                            MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text,
-                           sizeof text, nullptr);
+                           512, nullptr);
   if (n == 0)
-    n = FormatMessageA(flags, nullptr, error_,
-                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text,
-                       sizeof text, nullptr);
-  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' ||
-                   text[n - 1] == ' ' || text[n - 1] == '.'))
-    text[--n] = '\0';
+    n = FormatMessageW(flags, nullptr, error_,
+                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, 512,
+                       nullptr);
+  while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' ||
+                   text[n - 1] == L' ' || text[n - 1] == L'.'))
+    text[--n] = L'\0';
   char code[32];
   std::snprintf(code, sizeof code, "error %lu", error_);
-  return n > 0 ? std::string(text, n) + " (" + code + ")" : std::string(code);
+  return n > 0 ? Utf8FromWide(std::wstring(text, n)) + " (" + code + ")"
+               : std::string(code);
 }
 
 }  // namespace tarnvell

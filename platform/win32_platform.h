@@ -1,8 +1,11 @@
-// The platform over Win32 files: the backslash separates paths, and names are
-// bytes in the ANSI code page, whose lead bytes the system tells.
+// The platform over Win32 files. The core spells paths in UTF-8 and the
+// system in UTF-16: every name is converted at this edge, so any name works on
+// any Windows, and since UTF-8 never hides a backslash the rules need no lead
+// bytes.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/platform.h"
 
@@ -25,14 +28,41 @@ class Win32Platform : public Platform {
   bool Commit(const char* tempName, const char* finalName) override;
   bool SyncDir() override;
   void Discard(const char* tempName) override;
+  // Notes the folder bare names are taken in; the process's own current
+  // folder never changes, so it may be deeper than the system lets that be,
+  // and it is never held once a drop is done.
   bool SetCurrentDir(const char* dir) override;
   void* Alloc(uint32_t size) override;
   void Free(void* block) override;
   std::string LastError() const override;
 
+ protected:
+  // The system's replacement of an earlier file by a scratch file; tests put
+  // in the failures Wine cannot make.
+  virtual bool Replace(const std::wstring& replaced,
+                       const std::wstring& replacement);
+
  private:
+  bool Fail();  // records GetLastError(), returns false
+  // A core path in UTF-16 and made full; a bare name is taken in the noted
+  // folder, other relative paths in the process's current folder.
+  bool FullPath(const char* path, std::wstring* out);
+  // The same in the \\?\ form where it is too long for the plain calls.
+  bool SystemPath(const char* path, std::wstring* out);
+
   unsigned long error_ = 0;  // a Win32 error code
-  bool Fail();               // records GetLastError(), returns false
+  std::wstring folder_;      // full, with its last backslash; empty: the process's
+  std::string onlyCopy_;     // a scratch file holding the only copy of an output
 };
+
+// UTF-16 as the system gives it to UTF-8 as the core takes it, and back. Every
+// UTF-16 string survives the round trip, unpaired surrogates too (as 3-byte
+// forms); bytes that are not UTF-8 are refused.
+std::string Utf8FromWide(const std::wstring& wide);
+bool WideFromUtf8(const std::string& utf8, std::wstring* wide);
+
+// The full form of a path, a relative one taken in the process's current
+// folder; false (with the system's error) when there is none.
+bool FullWidePath(const std::wstring& path, std::wstring* full);
 
 }  // namespace tarnvell

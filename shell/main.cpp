@@ -5,7 +5,7 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine,
                    int showCommand) {
   (void)previous;
-  (void)commandLine;
+  (void)commandLine;  // read as UTF-16 by RunProgram
   (void)showCommand;  // the window is always shown with SW_SHOW
   return tarnvell::RunProgram(instance);
 }

@@ -1,23 +1,34 @@
 #include "shell/shell.h"
 
+#include <utility>
+
 #include "platform/win32_platform.h"
 
 namespace tarnvell {
 
-const char kWindowClassName[] = "Default Class Name";
-const char kWindowTitle[] = "Tarnvell";
+const wchar_t kWindowClassName[] = L"Default Class Name";
+const wchar_t kWindowTitle[] = L"Tarnvell";
 
 namespace {
 
-// The folder the program started in, to go back to after each drop.
-std::string g_startFolder;
+// Asks the window to handle the files of the command line.
+constexpr UINT kCommandLineDrop = WM_APP + 1;
 
-std::string CurrentFolder() {
-  std::string folder(GetCurrentDirectoryA(0, nullptr), '\0');
-  if (folder.empty()) return folder;
-  DWORD n = GetCurrentDirectoryA(static_cast<DWORD>(folder.size()), &folder[0]);
-  folder.resize(n < folder.size() ? n : 0);
-  return folder;
+// The files of the command line, until the window handles them.
+DropList g_commandLine;
+
+std::wstring FromCp932(const char* bytes) {
+  const int n = MultiByteToWideChar(932, 0, bytes, -1, nullptr, 0);
+  std::wstring wide(n > 0 ? n : 1, L'\0');
+  if (n > 0) MultiByteToWideChar(932, 0, bytes, -1, &wide[0], n);
+  wide.resize(n > 0 ? n - 1 : 0);
+  return wide;
+}
+
+void HandleFiles(const DropList& files) {
+  MessageBoxSink sink;
+  Win32Platform platform;  // one per drop: a nested drop has its own
+  HandleDrop(files, sink, platform);
 }
 
 }  // namespace
@@ -25,12 +36,12 @@ std::string CurrentFolder() {
 ATOM RegisterMainClass(HINSTANCE instance) {
   // The system's shared icon and arrow (no module), never to be destroyed.
   HICON icon = static_cast<HICON>(
-      LoadImageA(nullptr, MAKEINTRESOURCEA(32512), IMAGE_ICON, 0, 0,
+      LoadImageW(nullptr, MAKEINTRESOURCEW(32512), IMAGE_ICON, 0, 0,
                  LR_SHARED | LR_DEFAULTSIZE));
   HCURSOR cursor = static_cast<HCURSOR>(
-      LoadImageA(nullptr, MAKEINTRESOURCEA(32512), IMAGE_CURSOR, 0, 0,
+      LoadImageW(nullptr, MAKEINTRESOURCEW(32512), IMAGE_CURSOR, 0, 0,
                  LR_SHARED | LR_DEFAULTSIZE));
-  WNDCLASSEXA wc = {};
+  WNDCLASSEXW wc = {};
   wc.cbSize = sizeof wc;
   wc.style = CS_HREDRAW | CS_VREDRAW;
   wc.lpfnWndProc = MainWindowProc;
@@ -43,7 +54,7 @@ ATOM RegisterMainClass(HINSTANCE instance) {
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszMenuName = nullptr;
   wc.lpszClassName = kWindowClassName;
-  return RegisterClassExA(&wc);
+  return RegisterClassExW(&wc);
 }
 
 int CentredEdge(int screenExtent) {
@@ -53,7 +64,7 @@ int CentredEdge(int screenExtent) {
 HWND CreateMainWindow(HINSTANCE instance) {
   const int x = CentredEdge(GetSystemMetrics(SM_CXSCREEN));
   const int y = CentredEdge(GetSystemMetrics(SM_CYSCREEN));
-  HWND window = CreateWindowExA(0, kWindowClassName, kWindowTitle,
+  HWND window = CreateWindowExW(0, kWindowClassName, kWindowTitle,
                                 WS_OVERLAPPEDWINDOW, x, y, kWindowSize,
                                 kWindowSize, nullptr, nullptr, instance,
                                 nullptr);
@@ -67,9 +78,9 @@ HWND CreateMainWindow(HINSTANCE instance) {
 void RunMessageLoop() {
   MSG msg;
   // 0 is the quit message, -1 an error: both end the loop.
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
 }
 
@@ -82,56 +93,63 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
     case WM_DROPFILES:
       HandleShellDrop(reinterpret_cast<HDROP>(wParam));
       return 0;
+    case kCommandLineDrop: {
+      DropList files;
+      std::swap(files, g_commandLine);
+      if (files.count > 0) HandleFiles(files);  // once, whoever posts this
+      return 0;
+    }
     default:
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
 DropList CollectDrop(HDROP drop) {
   DropList list;
-  char probe[kPathBufferSize] = {0};
-  list.count = DragQueryFileA(drop, 0xFFFFFFFF, probe, kPathBufferSize);
+  list.count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   if (list.count != 1 && list.count != 2) return list;  // only the number counts
   for (UINT i = 0; i < list.count; ++i) {
-    char* buffer = static_cast<char*>(
-        GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, kPathBufferSize));
-    if (buffer == nullptr) {
-      list.paths.emplace_back();
-      continue;
-    }
-    // The length without the NUL; a longer path would arrive cut.
-    UINT needed = DragQueryFileA(drop, i, nullptr, 0);
-    if (needed < kPathBufferSize &&
-        DragQueryFileA(drop, i, buffer, kPathBufferSize) == needed)
-      list.paths.emplace_back(buffer);
-    else
-      list.paths.emplace_back();  // no extension: refused, never used cut
-    GlobalFree(buffer);
+    const UINT length = DragQueryFileW(drop, i, nullptr, 0);  // without its NUL
+    std::wstring path(length + 1, L'\0');
+    const UINT got = DragQueryFileW(drop, i, &path[0], length + 1);
+    path.resize(got == length ? length : 0);  // never used cut
+    list.paths.push_back(Utf8FromWide(path));
   }
   return list;
 }
 
-void MessageBoxSink::Show(const char* text, const char* caption) {
-  MessageBoxA(nullptr, text, caption, MB_OK);
+DropList CommandLineFiles(const wchar_t* commandLine) {
+  DropList list;
+  int count = 0;
+  wchar_t** words = CommandLineToArgvW(commandLine, &count);
+  if (words == nullptr) return list;
+  for (int i = 1; i < count; ++i) {  // the first is the program itself
+    std::wstring path;
+    if (!FullWidePath(words[i], &path)) path = words[i];  // refused further on
+    list.paths.push_back(Utf8FromWide(path));
+  }
+  LocalFree(words);
+  list.count = static_cast<uint32_t>(list.paths.size());
+  return list;
 }
 
-void RememberStartFolder() { g_startFolder = CurrentFolder(); }
+void MessageBoxSink::Show(const char* text, const char* caption) {
+  MessageBoxW(nullptr, FromCp932(text).c_str(), FromCp932(caption).c_str(), MB_OK);
+}
 
 void HandleShellDrop(HDROP drop) {
-  DropList list = CollectDrop(drop);
-  MessageBoxSink sink;
-  Win32Platform platform;  // one per drop: a nested drop has its own
-  HandleDrop(list, sink, platform);
+  DropList files = CollectDrop(drop);
   DragFinish(drop);
-  // The outputs' folder must not stay held (for renaming, deleting or safely
-  // removing its drive) once the drop is done.
-  if (!g_startFolder.empty()) SetCurrentDirectoryA(g_startFolder.c_str());
+  HandleFiles(files);
 }
 
 int RunProgram(HINSTANCE instance) {
-  RememberStartFolder();
   if (RegisterMainClass(instance) == 0) return 1;
-  if (CreateMainWindow(instance) == nullptr) return 1;
+  HWND window = CreateMainWindow(instance);
+  if (window == nullptr) return 1;
+  // Handled from the loop once the window is up, as a drop onto it would be.
+  g_commandLine = CommandLineFiles(GetCommandLineW());
+  if (g_commandLine.count > 0) PostMessageW(window, kCommandLineDrop, 0, 0);
   RunMessageLoop();
   return 0;  // whatever code the quit message carried
 }

@@ -1,5 +1,7 @@
 // The Windows front end: the main window, its message loop, and the glue that
-// turns a shell drop into one HandleDrop call with message-box notices.
+// turns a shell drop or the command line into one HandleDrop call with
+// message-box notices. It speaks UTF-16 with the system and UTF-8 with the
+// core.
 #pragma once
 
 #include "platform/windows_api.h"
@@ -10,10 +12,9 @@
 
 namespace tarnvell {
 
-extern const char kWindowClassName[];  // "Default Class Name"
-extern const char kWindowTitle[];      // "Tarnvell"
+extern const wchar_t kWindowClassName[];  // "Default Class Name"
+extern const wchar_t kWindowTitle[];      // "Tarnvell"
 constexpr int kWindowSize = 200;
-constexpr DWORD kPathBufferSize = 260;  // a path of 259 bytes and its NUL
 
 // Registers the window class; 0 on failure.
 ATOM RegisterMainClass(HINSTANCE instance);
@@ -32,24 +33,26 @@ void RunMessageLoop();
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
                                 LPARAM lParam);
 
-// The files of a drop, in the shell's order; paths only for one or two
-// files. A path that does not fit in the buffer becomes an empty name, so it
-// is refused like a file of an unknown kind instead of being used cut.
+// The files of a drop, in the shell's order, as UTF-8; paths only for one or
+// two files, each whole whatever its length.
 DropList CollectDrop(HDROP drop);
 
-// Notices as modal message boxes with no owner window.
+// The files named on a command line after the program, as full UTF-8 paths
+// (relative ones taken in the current folder).
+DropList CommandLineFiles(const wchar_t* commandLine);
+
+// Notices as modal message boxes with no owner window, in UTF-16 converted
+// from their CP932 texts, so they read alike on every Windows.
 class MessageBoxSink : public MessageSink {
  public:
   void Show(const char* text, const char* caption) override;
 };
 
-// Notes the current folder as the one to return to after every drop.
-void RememberStartFolder();
-
-// Handles one drop completely, releases it and returns to the start folder.
+// Handles one drop completely and releases it.
 void HandleShellDrop(HDROP drop);
 
-// The whole program: 1 when the window cannot be made, else 0 once it closes.
+// The whole program: the window, then the files of its command line as one
+// drop. 1 when the window cannot be made, else 0 once it closes.
 int RunProgram(HINSTANCE instance);
 
 }  // namespace tarnvell

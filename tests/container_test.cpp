@@ -212,11 +212,7 @@ TEST(Split, MissingContainerStopsWithItsName) {
 
 TEST(Names, JapaneseAndSpacedNamesSplitBesideTheContainer) {
   TempDir dir;
-#ifdef _WIN32
-  const std::string name = Cp932("表 フォント");  // the ANSI code page's bytes
-#else
-  const std::string name = "表 フォント";  // bytes as the file system has them
-#endif
+  const std::string name = "表 フォント";  // UTF-8 on every platform
   WriteFile(dir / (name + ".fnt"), Header(64, 2, 66, 2) + "PCtx");
   EXPECT_EQ(DropFiles({dir / (name + ".fnt")}), V{2});
   EXPECT_EQ(ReadFile(dir / (name + ".pcx")), "PC");

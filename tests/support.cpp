@@ -61,8 +61,19 @@ std::vector<std::string> TempDir::List() const {
   return names;
 }
 
+// Paths are UTF-8 on every platform, as the core has them.
+static std::FILE* Open(const std::string& path, bool writing) {
+#ifdef _WIN32
+  std::wstring wide;
+  tarnvell::WideFromUtf8(path, &wide);
+  return _wfopen(wide.c_str(), writing ? L"wb" : L"rb");
+#else
+  return std::fopen(path.c_str(), writing ? "wb" : "rb");
+#endif
+}
+
 void WriteFile(const std::string& path, const std::string& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::FILE* f = Open(path, true);
   if (f == nullptr) throw std::runtime_error("cannot create " + path);
   size_t put = std::fwrite(bytes.data(), 1, bytes.size(), f);
   if (std::fclose(f) != 0 || put != bytes.size())
@@ -70,7 +81,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = Open(path, false);
   if (f == nullptr) return "<missing>";
   std::string bytes;
   char buffer[65536];
@@ -82,7 +93,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 bool Exists(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = Open(path, false);
   if (f != nullptr) std::fclose(f);
   return f != nullptr;
 }

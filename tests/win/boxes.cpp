@@ -7,6 +7,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/win32_platform.h"
+
 namespace winbox {
 namespace {
 
@@ -46,12 +48,7 @@ BOOL CALLBACK CountButton(HWND child, LPARAM param) {
 Box ReadBox(HWND hwnd) {
   Box b;
   b.hwnd = hwnd;
-  char a[1024] = {0};
   wchar_t w[1024] = {0};
-  GetWindowTextA(hwnd, a, sizeof a);
-  b.captionA = a;
-  GetDlgItemTextA(hwnd, 0xFFFF, a, sizeof a);
-  b.textA = a;
   GetWindowTextW(hwnd, w, 1024);
   b.captionW = w;
   GetDlgItemTextW(hwnd, 0xFFFF, w, 1024);
@@ -125,12 +122,50 @@ HDROP MakeDropOf(const std::vector<std::basic_string<Char>>& paths) {
 
 }  // namespace
 
+std::wstring Widen(const std::string& utf8) {
+  std::wstring wide;
+  tarnvell::WideFromUtf8(utf8, &wide);
+  return wide;
+}
+
 HDROP MakeDrop(const std::vector<std::string>& paths) {
   return MakeDropOf(paths);
 }
 
 HDROP MakeWideDrop(const std::vector<std::wstring>& paths) {
   return MakeDropOf(paths);
+}
+
+bool DropOnto(HWND window, const std::vector<std::wstring>& paths) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  // A drop handle only means something in the process that reads it.
+  HDROP drop = MakeWideDrop(paths);
+  const SIZE_T size = GlobalSize(drop);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+  void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE,
+                                PAGE_READWRITE);  // null for a null process too
+  const bool ok =
+      remote != nullptr &&
+      WriteProcessMemory(process, remote, GlobalLock(drop), size, nullptr) &&
+      PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+  GlobalUnlock(drop);
+  GlobalFree(drop);
+  if (process != nullptr) CloseHandle(process);
+  return ok;
+}
+
+bool TakeNotice(DWORD pid, Box* box, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  do {
+    std::vector<HWND> up = VisibleBoxes(pid);
+    if (!up.empty()) {
+      *box = ReadBox(up.front());
+      return PressOk(box->hwnd);
+    }
+    Sleep(20);
+  } while (GetTickCount() - start < timeoutMs);
+  return false;
 }
 
 bool Watcher::Next(Box* box, DWORD timeoutMs) {

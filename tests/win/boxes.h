@@ -1,6 +1,6 @@
 // Message boxes of the test process, watched from a second thread while the
-// window thread is inside a drop: found, read both as CP932 bytes and as
-// UTF-16, and dismissed, each wait bounded so a failing test never hangs.
+// window thread is inside a drop, or of a running tarnvell.exe: found, read as
+// UTF-16 and dismissed, each wait bounded so a failing test never hangs.
 #pragma once
 
 #include "platform/windows_api.h"
@@ -13,8 +13,7 @@ namespace winbox {
 
 struct Box {
   HWND hwnd = nullptr;
-  std::string captionA, textA;     // as the ANSI calls give them
-  std::wstring captionW, textW;    // as the wide calls give them
+  std::wstring captionW, textW;
   HWND owner = nullptr;
   int buttons = 0;                 // visible push buttons
   int okButtons = 0;               // of which IDOK
@@ -35,11 +34,21 @@ bool PressOk(HWND box, DWORD timeoutMs = 15000);
 // True when `upper` comes before `lower` in the top-level z-order.
 bool IsAbove(HWND upper, HWND lower);
 
+// A UTF-8 path as the wide calls take it.
+std::wstring Widen(const std::string& utf8);
+
 // A drop handle as the shell makes one: DROPFILES with ANSI paths.
 HDROP MakeDrop(const std::vector<std::string>& paths);
 
-// The same with UTF-16 paths (fWide TRUE), as Wine makes one from an X drop.
+// The same with UTF-16 paths (fWide TRUE), as Explorer and Wine make them.
 HDROP MakeWideDrop(const std::vector<std::wstring>& paths);
+
+// Drops the paths onto another process's window as a user's drag does; false
+// if the block could not be handed over.
+bool DropOnto(HWND window, const std::vector<std::wstring>& paths);
+
+// Waits for a box of that process, reads it and presses OK; false on timeout.
+bool TakeNotice(DWORD pid, Box* box, DWORD timeoutMs = 30000);
 
 // The side of a drop run that the watcher thread sees.
 class Watcher {

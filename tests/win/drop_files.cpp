@@ -3,33 +3,34 @@
 // window. Lets the scripts check an unpacked program. Usage: drop_files PATH...
 // Prints "caption: text" (UTF-8); exit 0 when a notice came up and was
 // dismissed, 1 if not.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "platform/win32_platform.h"
 #include "tests/win/boxes.h"
 
 namespace {
 
 std::string Utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-  for (char& c : s)
-    if (c == '\n') c = '/';
+  std::string s = tarnvell::Utf8FromWide(w);
+  std::replace(s.begin(), s.end(), '\n', '/');
   return s;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2) {
+int main() {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argv == nullptr || argc < 2) {
     std::fprintf(stderr, "usage: drop_files PATH...\n");
     return 2;
   }
   HWND window = nullptr;
   for (int i = 0; i < 300 && window == nullptr; ++i) {
-    window = FindWindowA("Default Class Name", "Tarnvell");
+    window = FindWindowW(L"Default Class Name", L"Tarnvell");
     if (window == nullptr) Sleep(100);
   }
   if (window == nullptr) {
@@ -38,33 +39,17 @@ int main(int argc, char** argv) {
   }
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  // A drop handle only means something in the process that reads it, so the
-  // block built here is copied into the program's memory and posted from there.
-  std::vector<std::string> paths(argv + 1, argv + argc);
-  HDROP drop = winbox::MakeDrop(paths);
-  const SIZE_T size = GlobalSize(drop);
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
-  void* remote = process == nullptr ? nullptr
-                                    : VirtualAllocEx(process, nullptr, size,
-                                                     MEM_COMMIT | MEM_RESERVE,
-                                                     PAGE_READWRITE);
-  if (remote == nullptr ||
-      !WriteProcessMemory(process, remote, GlobalLock(drop), size, nullptr) ||
-      !PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0)) {
+  if (!winbox::DropOnto(window, std::vector<std::wstring>(argv + 1, argv + argc))) {
     std::fprintf(stderr, "drop_files: the drop could not be handed over\n");
     return 1;
   }
-  for (int i = 0; i < 300; ++i) {
-    std::vector<HWND> boxes = winbox::VisibleBoxes(pid);
-    if (!boxes.empty()) {
-      winbox::Box box = winbox::ReadBox(boxes.front());
-      std::printf("%s: %s\n", Utf8(box.captionW).c_str(), Utf8(box.textW).c_str());
-      const bool dismissed = winbox::PressOk(box.hwnd);
-      PostMessageA(window, WM_CLOSE, 0, 0);
-      return dismissed ? 0 : 1;
-    }
-    Sleep(100);
+  winbox::Box box;
+  const bool dismissed = winbox::TakeNotice(pid, &box);
+  if (box.hwnd == nullptr) {
+    std::fprintf(stderr, "drop_files: no notice appeared\n");
+    return 1;
   }
-  std::fprintf(stderr, "drop_files: no notice appeared\n");
-  return 1;
+  std::printf("%s: %s\n", Utf8(box.captionW).c_str(), Utf8(box.textW).c_str());
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  return dismissed ? 0 : 1;
 }

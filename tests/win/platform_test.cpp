@@ -1,5 +1,5 @@
 // The Win32 file and memory layer on real files: positions above 2 GiB, sizes
-// above 4 GiB, short reads, scratch files, replacement and the code page.
+// above 4 GiB, short reads, scratch files, replacement and UTF-8 names.
 #include <gtest/gtest.h>
 
 #include "platform/windows_api.h"
@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/drop.h"
+#include "platform/fault_platform.h"
 #include "platform/win32_platform.h"
 #include "tests/support.h"
 
@@ -105,7 +107,7 @@ TEST(Win32Platform, ReplacingRefusesReadOnlyFiles) {
   Win32Platform p;
   ASSERT_TRUE(p.SetCurrentDir(dir.path().c_str()));
   WriteFile(dir / "h.pcx", "old");
-  ASSERT_TRUE(SetFileAttributesA("h.pcx", FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_TRUE(SetFileAttributesA((dir / "h.pcx").c_str(), FILE_ATTRIBUTE_HIDDEN));
   std::string temp;
   File* f = p.CreateTemp("h.pcx", &temp);
   ASSERT_NE(f, nullptr);
@@ -116,7 +118,7 @@ TEST(Win32Platform, ReplacingRefusesReadOnlyFiles) {
   EXPECT_EQ(ReadFile(dir / "h.pcx"), "new");
 
   WriteFile(dir / "r.pcx", "keep");
-  ASSERT_TRUE(SetFileAttributesA("r.pcx", FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(SetFileAttributesA((dir / "r.pcx").c_str(), FILE_ATTRIBUTE_READONLY));
   f = p.CreateTemp("r.pcx", &temp);
   ASSERT_NE(f, nullptr);
   EXPECT_FALSE(p.Adopt(f, "r.pcx"));
@@ -124,7 +126,7 @@ TEST(Win32Platform, ReplacingRefusesReadOnlyFiles) {
   EXPECT_TRUE(p.Close(f));
   p.Discard(temp.c_str());
   EXPECT_EQ(ReadFile(dir / "r.pcx"), "keep");
-  SetFileAttributesA("r.pcx", FILE_ATTRIBUTE_NORMAL);
+  SetFileAttributesA((dir / "r.pcx").c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"h.pcx", "r.pcx"}));
 }
 
@@ -160,16 +162,57 @@ TEST(Win32Platform, BlocksAreZeroFilledAndUsableForZeroBytes) {
   p.Free(block);
 }
 
-TEST(Win32Platform, LeadBytesComeFromTheAnsiCodePage) {
-  ASSERT_EQ(GetACP(), 932u);
-  const auto rules = Win32Platform().Rules();
-  EXPECT_EQ(rules.separator, '\\');
-  ASSERT_NE(rules.isLeadByte, nullptr);
-  EXPECT_TRUE(rules.isLeadByte(0x95));   // first byte of 表
-  EXPECT_TRUE(rules.isLeadByte(0xE0));
-  EXPECT_FALSE(rules.isLeadByte(0x5C));
-  EXPECT_FALSE(rules.isLeadByte(0xA1));  // a half-width katakana
-  EXPECT_FALSE(rules.isLeadByte('a'));
+// Windows' replace can fail once the earlier file is gone, leaving the new one
+// under its scratch name (error 1176); Wine never does, so this one does.
+struct ReplaceLosesTheEarlierFile : Win32Platform {
+  bool moveFailsToo = false;  // a folder takes the name, so no file moves there
+  bool Replace(const std::wstring& replaced, const std::wstring&) override {
+    DeleteFileW(replaced.c_str());
+    if (moveFailsToo) CreateDirectoryW(replaced.c_str(), nullptr);
+    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+    return false;
+  }
+};
+
+TEST(Win32Platform, AReplaceThatLosesTheEarlierFileNeverLosesTheNewOne) {
+  for (bool moveFailsToo : {false, true}) {
+    TempDir dir;
+    WriteFile(dir / "r.fnt", Header(64, 3, 67, 2) + "NEWtx");
+    WriteFile(dir / "r.pcx", "earlier");
+    ReplaceLosesTheEarlierFile inner;
+    inner.moveFailsToo = moveFailsToo;
+    tarnvell::FaultPlatform platform(inner);
+    RecordingSink sink;
+    const auto result = tarnvell::HandleDrop(Drop({dir / "r.fnt"}), sink, platform);
+    const std::vector<std::string> names = dir.List();
+    if (!moveFailsToo) {  // moved into place: the drop goes on
+      EXPECT_EQ(NoticeNumbers(sink), std::vector<int>{2});
+      EXPECT_EQ(ReadFile(dir / "r.pcx"), "NEW");
+      EXPECT_EQ(names, (std::vector<std::string>{"r.fnt", "r.pcx", "r.txt"}));
+      continue;
+    }
+    // It stops silently and keeps the only copy, though asked to discard it.
+    EXPECT_EQ(result.outcome, tarnvell::Outcome::kStopped);
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_EQ(platform.Discards(), 1);
+    ASSERT_EQ(names.size(), 3u);  // the scratch file, r.fnt and the folder r.pcx
+    EXPECT_EQ(ReadFile(dir / names[0]), "NEW") << names[0];
+  }
+}
+
+// Paths are UTF-8, which hides no backslash; every UTF-16 name survives the
+// way there and back, and bytes that are not UTF-8 are never guessed at.
+TEST(Win32Platform, PathsAreUtf8WithoutLeadBytes) {
+  EXPECT_EQ(Win32Platform().Rules().isLeadByte, nullptr);
+  const std::wstring odd = L"\xD800 \x8868 \xD83D\xDE00";  // lone surrogate, 表, an emoji
+  std::wstring back;
+  EXPECT_EQ(tarnvell::Utf8FromWide(L"\x8868"), "表");
+  EXPECT_TRUE(tarnvell::WideFromUtf8(tarnvell::Utf8FromWide(odd), &back));
+  EXPECT_TRUE(back == odd);
+  EXPECT_FALSE(tarnvell::WideFromUtf8("\xC0\xAF", &back));  // an overlong slash
+  Win32Platform p;
+  EXPECT_EQ(p.OpenRead("C:\\\x95\x5C.fnt"), nullptr);  // 表 in CP932
+  EXPECT_NE(p.LastError().find("(error 1113)"), std::string::npos) << p.LastError();
 }
 
 }  // namespace

@@ -1,11 +1,19 @@
 // The program as its own process, as a user starts it: its window is found
-// by class and title, placed and styled as a drop target, and closing it ends
-// the process with exit code 0.
+// by class and title, placed and styled as a drop target, takes drops from
+// outside and files on its command line, and closing it ends the process with
+// exit code 0.
 #include <gtest/gtest.h>
 
 #include "platform/windows_api.h"
 
+#include <filesystem>
 #include <string>
+
+#include "tests/support.h"
+#include "tests/win/boxes.h"
+
+using namespace testing_support;
+using winbox::Widen;
 
 namespace {
 
@@ -31,12 +39,15 @@ struct Running {
   }
 };
 
-bool Start(Running* run) {
-  std::string command = "\"" + ProgramPath() + "\"";
-  STARTUPINFOA si = {};
+// Starts the program with these arguments, in that current folder.
+bool Start(Running* run, const std::wstring& arguments = L"",
+           const std::wstring& folder = L"") {
+  std::wstring command = L"\"" + Widen(ProgramPath()) + L"\" " + arguments;
+  STARTUPINFOW si = {};
   si.cb = sizeof si;
-  return CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0,
-                        nullptr, nullptr, &si, &run->info) != FALSE;
+  return CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &si,
+                        &run->info) != FALSE;
 }
 
 struct Search {
@@ -98,6 +109,8 @@ TEST(Program, OpensItsCentredWindowAndExitsWithZeroOnClose) {
   EXPECT_EQ(r.bottom - r.top, 200);
   // The window becomes a drop target just after it is shown.
   EXPECT_TRUE(WaitForDropTarget(window, 30000));
+  // Started without files, it shows no notice.
+  EXPECT_TRUE(winbox::VisibleBoxes(run.info.dwProcessId).empty());
   EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & WS_OVERLAPPEDWINDOW,
             static_cast<LONG>(WS_OVERLAPPEDWINDOW));
 
@@ -121,6 +134,41 @@ TEST(Program, EveryStartOpensAWindowOfItsOwn) {
   PostMessageA(b, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(first.info.hProcess, 30000), WAIT_OBJECT_0);
   EXPECT_EQ(WaitForSingleObject(second.info.hProcess, 30000), WAIT_OBJECT_0);
+}
+
+// Files on the command line (as from Send To) are one drop once the window is
+// up; then real drops of names outside any one code page and of a folder past
+// 259 characters split beside the container. Every notice is the same Japanese.
+TEST(Program, TakesFilesOnItsCommandLineAndDropsOfAnyNameAndLength) {
+  TempDir dir;
+  std::string deep = dir.path();
+  while (deep.size() < 290) deep += "\\" + std::string(60, 'd');
+  std::filesystem::create_directory(std::filesystem::u8path(dir / "データ"));
+  std::filesystem::create_directories(std::filesystem::u8path(deep));
+  WriteFile(deep + "\\long.pcx", "earlier");
+  WriteFile(dir / "データ.txt", "text");
+  WriteFile(dir / "a.pcx", "image");
+  Running run;
+  ASSERT_TRUE(Start(&run, L"データ.txt \"" + Widen(dir / "a.pcx") + L"\"", Widen(dir.path())));
+  HWND window = WaitForWindow(run.info.dwProcessId, 30000);
+  ASSERT_NE(window, nullptr);
+  winbox::Box box;
+  EXPECT_TRUE(winbox::TakeNotice(run.info.dwProcessId, &box));
+  EXPECT_TRUE(box.captionW == L"確認" && box.textW == L"結合を完了しました");
+  EXPECT_EQ(ReadFile(dir / "a.fnt"), Header(64, 5, 69, 4) + "imagetext");
+  for (const std::string& fnt : {dir / "データ\\日本語.fnt", dir / "Ünïcødé ☃.fnt",
+                                 deep + "\\long.fnt"}) {
+    SCOPED_TRACE(fnt);
+    WriteFile(fnt, Header(64, 3, 67, 2) + "PCXtx");
+    ASSERT_TRUE(winbox::DropOnto(window, {Widen(fnt)}));
+    EXPECT_TRUE(winbox::TakeNotice(run.info.dwProcessId, &box));
+    EXPECT_TRUE(box.captionW == L"確認" && box.textW == L"分割を完了しました");
+    const std::string base = fnt.substr(0, fnt.size() - 4);
+    EXPECT_EQ(ReadFile(base + ".pcx"), "PCX");
+    EXPECT_EQ(ReadFile(base + ".txt"), "tx");
+  }
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(run.info.hProcess, 30000), WAIT_OBJECT_0);
 }
 
 }  // namespace
