@@ -7,9 +7,14 @@
 
 namespace tarnvell {
 
+struct Folder {
+  std::wstring path;  // full, with its last backslash
+};
+
 struct File {
   HANDLE handle;
-  bool writing;
+  const Folder* folder;  // outputs: the folder it is made in
+  std::string name;      // outputs: its scratch name there
 };
 
 namespace {
@@ -35,10 +40,6 @@ FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 bool IsPlainFile(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
-}
-
-bool IsBareName(const std::wstring& path) {
-  return path.find_first_of(L"\\/:") == std::wstring::npos;
 }
 
 // A full path as the plain calls take it, or in the \\?\ form past their
@@ -122,13 +123,23 @@ bool Win32Platform::FullPath(const char* path, std::wstring* out) {
     error_ = ERROR_NO_UNICODE_TRANSLATION;
     return false;
   }
-  if (!folder_.empty() && IsBareName(wide)) wide = folder_ + wide;
   return FullWidePath(wide, out) || Fail();
 }
 
 bool Win32Platform::SystemPath(const char* path, std::wstring* out) {
   if (!FullPath(path, out)) return false;
   *out = LongForm(*out);
+  return true;
+}
+
+bool Win32Platform::PathIn(const Folder* folder, const char* name,
+                           std::wstring* out) {
+  std::wstring wide;
+  if (!WideFromUtf8(name, &wide)) {
+    error_ = ERROR_NO_UNICODE_TRANSLATION;
+    return false;
+  }
+  *out = LongForm(folder->path + wide);
   return true;
 }
 
@@ -149,10 +160,28 @@ File* Win32Platform::OpenRead(const char* path) {
     error_ = ERROR_BAD_FILE_TYPE;
     return nullptr;
   }
-  return new File{h, false};
+  return new File{h, nullptr, std::string()};
 }
 
-File* Win32Platform::CreateTemp(const char* finalName, std::string* tempName) {
+Folder* Win32Platform::OpenFolder(const char* path) {
+  std::wstring full;
+  if (!FullPath(*path != '\0' ? path : ".", &full)) return nullptr;
+  const DWORD attributes = GetFileAttributesW(LongForm(full).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    Fail();
+    return nullptr;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    error_ = ERROR_DIRECTORY;
+    return nullptr;
+  }
+  if (full.back() != L'\\') full += L'\\';
+  return new Folder{full};
+}
+
+void Win32Platform::CloseFolder(Folder* folder) { delete folder; }
+
+File* Win32Platform::CreateTemp(Folder* folder, const char* finalName) {
   (void)finalName;  // long paths take the \\?\ form: no need to cut the name
   static unsigned counter = 0;
   const unsigned seed = static_cast<unsigned>(GetCurrentProcessId()) * 2654435761u ^
@@ -160,14 +189,12 @@ File* Win32Platform::CreateTemp(const char* finalName, std::string* tempName) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = ScratchName(seed + ++counter * 40503u);
     std::wstring path;
-    if (!SystemPath(name.c_str(), &path)) return nullptr;
-    // CREATE_NEW never opens a file that is already there.
+    if (!PathIn(folder, name.c_str(), &path)) return nullptr;
+    // CREATE_NEW never opens a file that is already there; shared with nobody
+    // while it is written.
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_ARCHIVE, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      *tempName = name;
-      return new File{h, true};
-    }
+    if (h != INVALID_HANDLE_VALUE) return new File{h, folder, name};
     DWORD e = GetLastError();
     if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) break;
   }
@@ -226,10 +253,10 @@ bool Win32Platform::Identify(File* file, FileIdentity* identity) {
   return true;
 }
 
-bool Win32Platform::IdentifyName(const char* name, FileIdentity* identity,
-                                 bool* exists) {
+bool Win32Platform::IdentifyName(Folder* folder, const char* name,
+                                 FileIdentity* identity, bool* exists) {
   std::wstring path;
-  if (!SystemPath(name, &path)) return false;
+  if (!PathIn(folder, name, &path)) return false;
   // No access asked, so a file held open by another program is still seen;
   // a link is looked at itself, not followed.
   HANDLE h = CreateFileW(path.c_str(), 0,
@@ -250,9 +277,9 @@ bool Win32Platform::IdentifyName(const char* name, FileIdentity* identity,
 }
 
 bool Win32Platform::Adopt(File* file, const char* finalName) {
-  (void)file;  // attributes, streams and security move over in Commit
+  // Attributes, streams and security move over in Commit.
   std::wstring path;
-  if (!SystemPath(finalName, &path)) return false;
+  if (!PathIn(file->folder, finalName, &path)) return false;
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     DWORD e = GetLastError();
@@ -265,10 +292,26 @@ bool Win32Platform::Adopt(File* file, const char* finalName) {
   return true;
 }
 
-bool Win32Platform::Close(File* file) {
+bool Win32Platform::Finish(File* file, std::string* tempName) {
   // A written file must reach the disk before it replaces an earlier one.
-  bool ok = !file->writing || FlushFileBuffers(file->handle) || Fail();
+  bool ok = FlushFileBuffers(file->handle) || Fail();
   if (!CloseHandle(file->handle) && ok) ok = Fail();
+  *tempName = file->name;
+  delete file;
+  return ok;
+}
+
+void Win32Platform::Abandon(File* file) {
+  const DWORD saved = GetLastError();
+  CloseHandle(file->handle);
+  std::wstring path;
+  if (PathIn(file->folder, file->name.c_str(), &path)) DeleteFileW(path.c_str());
+  delete file;
+  SetLastError(saved);
+}
+
+bool Win32Platform::Close(File* file) {
+  bool ok = CloseHandle(file->handle) || Fail();
   delete file;
   return ok;
 }
@@ -279,9 +322,11 @@ bool Win32Platform::Replace(const std::wstring& replaced,
                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
 }
 
-bool Win32Platform::Commit(const char* tempName, const char* finalName) {
+bool Win32Platform::Commit(Folder* folder, const char* tempName,
+                           const char* finalName) {
   std::wstring temp, target;
-  if (!SystemPath(tempName, &temp) || !SystemPath(finalName, &target)) return false;
+  if (!PathIn(folder, tempName, &temp) || !PathIn(folder, finalName, &target))
+    return false;
   // A link at finalName is replaced itself, never its target.
   if (!IsPlainFile(GetFileAttributesW(target.c_str())))
     return MoveFileExW(temp.c_str(), target.c_str(), kMoveFlags) || Fail();
@@ -297,27 +342,14 @@ bool Win32Platform::Commit(const char* tempName, const char* finalName) {
 
 // The moves above write through to the disk; folders have no flush of their
 // own here.
-bool Win32Platform::SyncDir() { return true; }
+bool Win32Platform::SyncDir(Folder*) { return true; }
 
-void Win32Platform::Discard(const char* tempName) {
+void Win32Platform::Discard(Folder* folder, const char* tempName) {
   std::wstring path;
   DWORD saved = GetLastError();
-  if (onlyCopy_ != tempName && SystemPath(tempName, &path)) DeleteFileW(path.c_str());
+  if (onlyCopy_ != tempName && PathIn(folder, tempName, &path))
+    DeleteFileW(path.c_str());
   SetLastError(saved);
-}
-
-bool Win32Platform::SetCurrentDir(const char* dir) {
-  std::wstring path;
-  if (!FullPath(dir, &path)) return false;
-  const DWORD attributes = GetFileAttributesW(LongForm(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return Fail();
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    error_ = ERROR_DIRECTORY;
-    return false;
-  }
-  if (path.back() != L'\\') path += L'\\';
-  folder_ = path;
-  return true;
 }
 
 void* Win32Platform::Alloc(uint32_t size) {
@@ -329,22 +361,23 @@ void* Win32Platform::Alloc(uint32_t size) {
 
 void Win32Platform::Free(void* block) { GlobalFree(block); }
 
-std::string Win32Platform::LastError() const {
+std::string Win32Platform::SystemErrorText(int number) const {
+  const DWORD error = static_cast<DWORD>(number);
   wchar_t text[512] = {0};
   // English where the system has it, else the user's language.
   const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-  DWORD n = FormatMessageW(flags, nullptr, error_,
+  DWORD n = FormatMessageW(flags, nullptr, error,
                            MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text,
                            512, nullptr);
   if (n == 0)
-    n = FormatMessageW(flags, nullptr, error_,
+    n = FormatMessageW(flags, nullptr, error,
                        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, 512,
                        nullptr);
   while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' ||
                    text[n - 1] == L' ' || text[n - 1] == L'.'))
     text[--n] = L'\0';
   char code[32];
-  std::snprintf(code, sizeof code, "error %lu", error_);
+  std::snprintf(code, sizeof code, "error %lu", static_cast<unsigned long>(error));
   return n > 0 ? Utf8FromWide(std::wstring(text, n)) + " (" + code + ")"
                : std::string(code);
 }

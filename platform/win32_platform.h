@@ -15,26 +15,30 @@ class Win32Platform : public Platform {
  public:
   PathRules Rules() const override;
   File* OpenRead(const char* path) override;
-  File* CreateTemp(const char* finalName, std::string* tempName) override;
+  // The folder is kept as its full path: nothing holds it open, and the
+  // process's own current folder never changes.
+  Folder* OpenFolder(const char* path) override;
+  void CloseFolder(Folder* folder) override;
+  bool IdentifyName(Folder* folder, const char* name, FileIdentity* identity,
+                    bool* exists) override;
+  File* CreateTemp(Folder* folder, const char* finalName) override;
   bool Seek(File* file, uint32_t offset) override;
   bool Read(File* file, void* buffer, uint32_t count,
             uint32_t* delivered) override;
   bool Write(File* file, const void* buffer, uint32_t count) override;
   bool Identify(File* file, FileIdentity* identity) override;
-  bool IdentifyName(const char* name, FileIdentity* identity,
-                    bool* exists) override;
   bool Adopt(File* file, const char* finalName) override;
+  bool Finish(File* file, std::string* tempName) override;
+  void Abandon(File* file) override;
+  bool Commit(Folder* folder, const char* tempName,
+              const char* finalName) override;
+  void Discard(Folder* folder, const char* tempName) override;
+  bool SyncDir(Folder* folder) override;
   bool Close(File* file) override;
-  bool Commit(const char* tempName, const char* finalName) override;
-  bool SyncDir() override;
-  void Discard(const char* tempName) override;
-  // Notes the folder bare names are taken in; the process's own current
-  // folder never changes, so it may be deeper than the system lets that be,
-  // and it is never held once a drop is done.
-  bool SetCurrentDir(const char* dir) override;
   void* Alloc(uint32_t size) override;
   void Free(void* block) override;
-  std::string LastError() const override;
+  int LastError() const override { return static_cast<int>(error_); }
+  std::string SystemErrorText(int code) const override;
 
  protected:
   // The system's replacement of an earlier file by a scratch file; tests put
@@ -44,14 +48,15 @@ class Win32Platform : public Platform {
 
  private:
   bool Fail();  // records GetLastError(), returns false
-  // A core path in UTF-16 and made full; a bare name is taken in the noted
-  // folder, other relative paths in the process's current folder.
+  // A core path in UTF-16, made full (a relative one taken in the process's
+  // current folder).
   bool FullPath(const char* path, std::wstring* out);
-  // The same in the \\?\ form where it is too long for the plain calls.
+  // The same, in the \\?\ form where it is too long for the plain calls.
   bool SystemPath(const char* path, std::wstring* out);
+  // A name in the folder, the same way.
+  bool PathIn(const Folder* folder, const char* name, std::wstring* out);
 
   unsigned long error_ = 0;  // a Win32 error code
-  std::wstring folder_;      // full, with its last backslash; empty: the process's
   std::string onlyCopy_;     // a scratch file holding the only copy of an output
 };
 

@@ -133,8 +133,9 @@ DropList CommandLineFiles(const wchar_t* commandLine) {
   return list;
 }
 
-void MessageBoxSink::Show(const char* text, const char* caption) {
-  MessageBoxW(nullptr, FromCp932(text).c_str(), FromCp932(caption).c_str(), MB_OK);
+void MessageBoxSink::Show(const Notice& notice) {
+  MessageBoxW(nullptr, FromCp932(notice.text).c_str(),
+              FromCp932(notice.caption).c_str(), MB_OK);
 }
 
 void HandleShellDrop(HDROP drop) {

@@ -45,7 +45,7 @@ DropList CommandLineFiles(const wchar_t* commandLine);
 // from their CP932 texts, so they read alike on every Windows.
 class MessageBoxSink : public MessageSink {
  public:
-  void Show(const char* text, const char* caption) override;
+  void Show(const Notice& notice) override;
 };
 
 // Handles one drop completely and releases it.

@@ -59,8 +59,9 @@ TEST(Join, NamedAfterSecondPathWithImageFirst) {
   EXPECT_EQ(ReadFile(dir / "a.fnt"), Header(64, 5, 69, 4) + "image" + "text");
 }
 
-// Another program edits a join input in place while it is read: the join
-// stops rather than mix two versions, and the earlier container stays.
+// Another program edits a join input in place while it is read (Windows'
+// sharing refuses that): the join stops rather than mix two versions, and
+// the earlier container stays.
 TEST(Join, InputsEditedWhileReadStopTheJoin) {
   TempDir dir;
   WriteFile(dir / "e.pcx", "image");
@@ -70,12 +71,18 @@ TEST(Join, InputsEditedWhileReadStopTheJoin) {
   std::filesystem::last_write_time(
       dir / "e.txt", std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
   FaultPlatform editing(RealPlatform());
+  bool edited = false;
   editing.Before(Op::kRead, 3, [&] {  // image, its end, then the text
     std::FILE* f = std::fopen((dir / "e.txt").c_str(), "r+b");
-    if (f != nullptr) std::fputs("NEW", f), std::fclose(f);
+    edited = f != nullptr && std::fputs("NEW", f) >= 0;
+    if (f != nullptr) std::fclose(f);
   });
   RecordingSink sink;
   auto result = HandleDrop(Drop({dir / "e.pcx", dir / "e.txt"}), sink, editing);
+  if (!edited) {
+    EXPECT_EQ(ReadFile(dir / "e.fnt"), Header(64, 5, 69, 8) + "imageold text");
+    return;
+  }
   EXPECT_EQ(result.outcome, Outcome::kStopped);
   EXPECT_EQ(result.stop.code, tarnvell::kChanged);
   EXPECT_EQ(result.stop.file, dir / "e.txt");
