@@ -7,19 +7,8 @@ unsigned char Lower(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 0x20) : c;
 }
 
-// Position of the last separator that is a character of its own (not the
-// second byte of a double-byte character), or npos.
 size_t LastSeparator(const std::string& path, const PathRules& rules) {
-  size_t found = std::string::npos;
-  for (size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (rules.isLeadByte != nullptr && rules.isLeadByte(c)) {
-      ++i;  // the next byte belongs to this character
-    } else if (path[i] == rules.separator) {
-      found = i;
-    }
-  }
-  return found;
+  return path.rfind(rules.separator);
 }
 
 }  // namespace

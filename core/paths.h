@@ -7,11 +7,10 @@
 
 namespace tarnvell {
 
-// The one separator byte, and which bytes open a double-byte character (whose
-// second byte then never separates).
+// How a platform spells paths: by bytes, split at one separator byte. Names
+// are UTF-8 or plain bytes, in which no other character hides that byte.
 struct PathRules {
   char separator;
-  bool (*isLeadByte)(unsigned char byte);  // null: no double-byte characters
 };
 
 // True when the first n bytes of a and b match after ASCII lowercasing; NULs

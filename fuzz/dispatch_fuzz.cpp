@@ -27,7 +27,7 @@ class JailPlatform : public tarnvell::PosixPlatform {
       : jail_(jail), windowsRules_(windowsRules) {}
 
   tarnvell::PathRules Rules() const override {
-    if (windowsRules_) return {'\\', testing_support::IsCp932LeadByte};
+    if (windowsRules_) return {'\\'};
     return PosixPlatform::Rules();
   }
   tarnvell::File* OpenRead(const char* path) override {

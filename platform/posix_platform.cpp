@@ -149,7 +149,7 @@ bool PosixPlatform::Fail(int why) {
   return false;
 }
 
-PathRules PosixPlatform::Rules() const { return {'/', nullptr}; }
+PathRules PosixPlatform::Rules() const { return {'/'}; }
 
 File* PosixPlatform::OpenRead(const char* path) {
   // Non-blocking, so a pipe or a device is refused instead of waited on.

@@ -143,7 +143,7 @@ bool Win32Platform::PathIn(const Folder* folder, const char* name,
   return true;
 }
 
-PathRules Win32Platform::Rules() const { return {'\\', nullptr}; }
+PathRules Win32Platform::Rules() const { return {'\\'}; }
 
 File* Win32Platform::OpenRead(const char* path) {
   std::wstring name;

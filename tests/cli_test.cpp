@@ -189,15 +189,10 @@ const uid_t kNobody = 65534;
 const char kAcl[] = "system.posix_acl_access";
 
 // An access ACL giving nobody read and write, as setfacl -m u:nobody:rw would
-// on a 0640 file: entries of tag, permissions and id after a version word.
-std::string NobodyMayWrite() {
-  std::string acl = Le32(2);
-  const struct { uint16_t tag, perm; uint32_t id; } entries[] = {
-      {0x01, 6, ~0u}, {0x02, 6, 65534}, {0x04, 4, ~0u}, {0x10, 6, ~0u}, {0x20, 0, ~0u}};
-  for (const auto& e : entries)
-    acl += Le32(e.tag | uint32_t{e.perm} << 16) + Le32(e.id);
-  return acl;
-}
+// on a 0640 file: a version word, then entries of tag, permissions and id.
+const std::string kNobodyMayWrite = Le32(2) + Le32(0x60001) + Le32(~0u) +
+    Le32(0x60002) + Le32(65534) + Le32(0x40004) + Le32(~0u) + Le32(0x60010) +
+    Le32(~0u) + Le32(0x20) + Le32(~0u);
 
 std::string AclOf(const std::string& path) {
   char value[256];
@@ -210,7 +205,7 @@ TEST(Cli, ReplacedFilesKeepTheirPermissionsOwnerAndAcl) {
   WriteFile(dir / "m.fnt", Header(64, 3, 67, 2) + "pcxtx");
   WriteFile(dir / "m.pcx", "earlier");
   ASSERT_EQ(chmod((dir / "m.pcx").c_str(), 0640), 0);
-  const std::string acl = NobodyMayWrite();
+  const std::string& acl = kNobodyMayWrite;
   // Where the file system keeps ACLs: the group bits then show the mask.
   const bool acls = setxattr((dir / "m.pcx").c_str(), kAcl, acl.data(),
                              acl.size(), 0) == 0;

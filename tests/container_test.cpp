@@ -105,23 +105,6 @@ TEST(RoundTrip, SplitGivesBackJoinedFiles) {
                                                    "font 1.txt"}));
 }
 
-TEST(Split, OutputNamesKeepBaseAndUseLowerCaseExtensions) {
-  TempDir dir;
-  const std::string fnt = Header(64, 1, 65, 1) + "IT";
-  WriteFile(dir / "Big.FNT", fnt);
-  WriteFile(dir / "a.b.fnt", fnt);
-  WriteFile(dir / ".fnt", fnt);
-  DropFiles({dir / "Big.FNT"});
-  DropFiles({dir / "a.b.fnt"});
-  DropFiles({dir / ".fnt"});
-  EXPECT_EQ(dir.List(),
-            (std::vector<std::string>{".fnt", ".pcx", ".txt", "Big.FNT",
-                                      "Big.pcx", "Big.txt", "a.b.fnt",
-                                      "a.b.pcx", "a.b.txt"}));
-  EXPECT_EQ(ReadFile(dir / "Big.pcx"), "I");
-  EXPECT_EQ(ReadFile(dir / "Big.txt"), "T");
-}
-
 TEST(Split, MembersAnywhereInAnyOrderWithHeaderFieldsIgnored) {
   TempDir dir;
   std::string fnt = Header(70, 3, 64, 6) + "tttttt" + "iii";
@@ -204,17 +187,6 @@ TEST(Split, ReplacesEarlierOutputsAndLinksButNotTheirTargets) {
   EXPECT_EQ(ReadFile(dir / "f.pcx"), "NEW");
   EXPECT_EQ(ReadFile(dir / "f.txt"), "new");
   EXPECT_EQ(ReadFile(dir / "target"), "precious");
-}
-
-TEST(Split, MissingContainerStopsWithItsName) {
-  TempDir dir;
-  RecordingSink sink;
-  auto result =
-      HandleDrop(Drop({dir / "gone.fnt"}), sink, RealPlatform());
-  EXPECT_EQ(result.outcome, Outcome::kStopped);
-  EXPECT_EQ(result.stop.file, dir / "gone.fnt");
-  EXPECT_EQ(result.stop.code, ENOENT);
-  EXPECT_TRUE(sink.shown.empty());
 }
 
 TEST(Names, JapaneseAndSpacedNamesSplitBesideTheContainer) {

@@ -61,23 +61,19 @@ bool FaultPlatform::Seek(File* file, uint32_t offset) {
 
 bool FaultPlatform::Read(File* file, void* buffer, uint32_t count,
                          uint32_t* delivered) {
-  if (Fails(Op::kRead, "read " + std::to_string(count) + " bytes of " + WhatIs(file))) {
-    *delivered = 0;
-    return false;
-  }
-  return inner_.Read(file, buffer, count, delivered);
+  *delivered = 0;
+  return !Fails(Op::kRead, "read " + std::to_string(count) + " bytes of " + WhatIs(file)) &&
+         inner_.Read(file, buffer, count, delivered);
 }
 
+// A failing write first writes half its bytes, as a filling disk does.
 bool FaultPlatform::Write(File* file, const void* buffer, uint32_t count) {
-  if (Fails(Op::kWrite, "write " + std::to_string(count) + " bytes to " + WhatIs(file))) {
-    inner_.Write(file, buffer, count / 2);
-    return false;
-  }
-  if ((written_[file] += count) > outputLimit_) {
-    lastInjected_ = true;
-    return false;
-  }
-  return inner_.Write(file, buffer, count);
+  const bool injected =
+      Fails(Op::kWrite, "write " + std::to_string(count) + " bytes to " + WhatIs(file));
+  if ((written_[file] += count) > outputLimit_) lastInjected_ = true;
+  if (!lastInjected_) return inner_.Write(file, buffer, count);
+  if (injected) inner_.Write(file, buffer, count / 2);
+  return false;
 }
 
 bool FaultPlatform::Identify(File* file, FileIdentity* identity) {

@@ -208,16 +208,4 @@ TEST(Faults, ScratchFileThatCannotBeRemovedStaysHidden) {
   CheckScratchThatCannotBeRemoved("join", JoinScenario());
 }
 
-TEST(Faults, FolderThatCannotBeOpenedStopsBeforeAnythingIsCreated) {
-  TempDir dir;
-  WriteFile(dir / "c.fnt", Header(64, 1, 65, 1) + "ab");
-  FaultPlatform platform(RealPlatform());
-  platform.FailAt(Op::kOpenFolder, 1);
-  RecordingSink sink;
-  auto result = tarnvell::HandleDrop(Drop({dir / "c.fnt"}), sink, platform);
-  EXPECT_EQ(result.outcome, Outcome::kStopped);
-  EXPECT_EQ(result.stop.file, dir.path() + Sep());
-  EXPECT_EQ(dir.List(), std::vector<std::string>{"c.fnt"});
-}
-
 }  // namespace

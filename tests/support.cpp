@@ -1,11 +1,5 @@
 #include "tests/support.h"
 
-#ifdef _WIN32
-#include "platform/windows_api.h"
-#else
-#include <iconv.h>
-#endif
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -123,69 +117,6 @@ std::string Bytes(size_t n, uint32_t seed) {
   std::string s(n, '\0');
   for (auto& c : s) c = static_cast<char>(rng());
   return s;
-}
-
-#ifdef _WIN32
-// mingw has no iconv: the system's own converters, by way of UTF-16.
-std::string Cp932(const std::string& utf8) {
-  if (utf8.empty()) return std::string();
-  const int n = static_cast<int>(utf8.size());
-  int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), n,
-                                 nullptr, 0);
-  if (wide <= 0) throw std::runtime_error("bad text");
-  std::wstring w(static_cast<size_t>(wide), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), n, &w[0], wide);
-  BOOL lossy = FALSE;
-  int bytes = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, w.data(), wide,
-                                  nullptr, 0, nullptr, &lossy);
-  if (bytes <= 0 || lossy) throw std::runtime_error("no CP932 converter");
-  std::string out(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, w.data(), wide, &out[0], bytes,
-                      nullptr, nullptr);
-  return out;
-}
-#else
-std::string Cp932(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1))
-    throw std::runtime_error("no CP932 converter");
-  std::string out(utf8.size() * 2 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size();
-  char* at = &out[0];
-  size_t outLeft = out.size();
-  size_t r = iconv(cd, &in, &inLeft, &at, &outLeft);
-  iconv_close(cd);
-  if (r == static_cast<size_t>(-1)) throw std::runtime_error("bad text");
-  out.resize(out.size() - outLeft);
-  return out;
-}
-#endif
-
-Shown Expected(int number) {
-  const std::string warning = Cp932("警告"), confirmation = Cp932("確認");
-  switch (number) {
-    case 1: return {Cp932("読込エラー1"), warning};
-    case 2: return {Cp932("分割を完了しました"), confirmation};
-    case 3:
-      return {Cp932("fntファイルではありません\n結合の場合はpcxとtxtを両方同時に"
-                    "ドロップして下さい"),
-              warning};
-    case 4:
-      return {Cp932("取り扱えるファイルではありません\nfntファイルはひとつずつ"
-                    "ドロップして下さい"),
-              warning};
-    case 5: return {Cp932("結合を完了しました"), confirmation};
-    case 6:
-      return {Cp932("ファイル数が多すぎます\n分割の場合は1つずつ、結合の場合は"
-                    "pcxとtxtを同時ドロップのみ受け付けます"),
-              confirmation};
-  }
-  throw std::logic_error("no such notice");
-}
-
-bool IsCp932LeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
 tarnvell::DropList Drop(std::vector<std::string> paths) {

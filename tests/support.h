@@ -53,16 +53,6 @@ std::string Header(uint32_t imageOffset, uint32_t imageSize,
 // Deterministic pseudo-random bytes.
 std::string Bytes(size_t n, uint32_t seed);
 
-// UTF-8 to CP932 with the system converter, independent of the notice table.
-std::string Cp932(const std::string& utf8);
-
-struct Shown {
-  std::string text, caption;
-  bool operator==(const Shown& o) const {
-    return text == o.text && caption == o.caption;
-  }
-};
-
 // The numbers of the notices shown, in order.
 class RecordingSink : public tarnvell::MessageSink {
  public:
@@ -72,12 +62,6 @@ class RecordingSink : public tarnvell::MessageSink {
   std::vector<int> shown;
 };
 
-// The notice as the user must see it, converted independently.
-Shown Expected(int number);
-
-// The lead bytes of CP932's double-byte characters, as Windows rules would
-// tell them on a Japanese system.
-bool IsCp932LeadByte(unsigned char byte);
 
 // A drop of the given paths.
 tarnvell::DropList Drop(std::vector<std::string> paths);
