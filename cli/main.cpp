@@ -1,25 +1,18 @@
 // The command-line front end: the arguments are one drop of files, and each
 // notice is printed as "caption: text" in UTF-8.
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
+#include "cli/options.h"
 #include "core/drop.h"
 #include "platform/posix_platform.h"
-
-#ifndef TARNVELL_VERSION
-#define TARNVELL_VERSION "unknown"
-#endif
 
 namespace {
 
 using tarnvell::Notice;
 
-enum ExitCode { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
-
+// Followed by the options (PrintUsage).
 const char kUsage[] =
     "Usage: tarnvell [OPTION]... FILE...\n"
     "Split a font container or join its two members, as one drop of FILEs.\n"
@@ -30,11 +23,6 @@ const char kUsage[] =
     "                              (the two may come in either order)\n"
     "\n"
     "Existing output files are replaced once the new ones are complete.\n"
-    "\n"
-    "Options:\n"
-    "  -h, --help     show this help and exit\n"
-    "  -V, --version  show the version and exit\n"
-    "  --             end of options; every later argument is a FILE\n"
     "\n"
     "Exit status: 0 when the split or join completed, 1 when the files were\n"
     "refused or the work failed, 2 for a usage error.\n";
@@ -61,76 +49,35 @@ class ConsoleSink : public tarnvell::MessageSink {
   int lostError = 0;  // why a notice could not be written, or 0
 };
 
-// A name as it may be shown on a terminal: control bytes become \xHH, so a
-// file name cannot send escape sequences.
-std::string Printable(const std::string& name) {
-  std::string out;
-  for (unsigned char c : name) {
-    if (c < 0x20 || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
-// The exit status once everything is printed: a failure when standard output
-// (a full disk, a closed pipe) lost anything, which one line then says.
-int Finish(int code, int lostError) {
-  errno = 0;
-  if (lostError == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout)))
-    lostError = errno != 0 ? errno : EIO;
-  if (lostError == 0) return code;
-  std::fprintf(stderr, "tarnvell: standard output: %s\n", std::strerror(lostError));
-  return kExitFailed;
-}
-
-int UsageError(const char* problem, const char* arg) {
-  std::fprintf(stderr, "tarnvell: %s '%s'\n", problem, Printable(arg).c_str());
-  std::fprintf(stderr, "Try 'tarnvell --help' for more information.\n");
-  return kExitUsage;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+  using tarnvell::Finish;
   tarnvell::HandleSignalsForCleanUp();
-  tarnvell::DropList drop;
+  const tarnvell::Arguments args = tarnvell::ParseArguments(argc, argv);
+  if (args.request != tarnvell::Request::kFiles)
+    return tarnvell::AnswerRequest(args, "tarnvell", kUsage);
+  if (args.files.empty()) {
+    tarnvell::PrintUsage(kUsage, stderr);
+    return tarnvell::kExitUsage;
+  }
+
+  // The window's shell always delivers full paths; so does this front end.
   const std::string cwd = tarnvell::CurrentDir();
-  bool options = true;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (options && arg == "--") {
-      options = false;
-    } else if (options && (arg == "-h" || arg == "--help")) {
-      std::fputs(kUsage, stdout);
-      return Finish(kExitDone, 0);
-    } else if (options && (arg == "-V" || arg == "--version")) {
-      std::printf("tarnvell %s\n", TARNVELL_VERSION);
-      return Finish(kExitDone, 0);
-    } else if (options && arg.size() > 1 && arg[0] == '-') {
-      return UsageError("unknown option", argv[i]);
-    } else {
-      // The window's shell always delivers full paths; so does this front end.
-      drop.paths.push_back(tarnvell::AbsolutePath(arg, cwd));
-    }
-  }
-  if (drop.paths.empty()) {
-    std::fputs(kUsage, stderr);
-    return kExitUsage;
-  }
+  tarnvell::DropList drop;
+  for (const std::string& file : args.files)
+    drop.paths.push_back(tarnvell::AbsolutePath(file, cwd));
   drop.count = static_cast<uint32_t>(drop.paths.size());
 
   tarnvell::PosixPlatform platform;
   ConsoleSink sink;
   tarnvell::DropResult result = tarnvell::HandleDrop(drop, sink, platform);
   if (result.outcome == tarnvell::Outcome::kStopped)
-    std::fprintf(stderr, "tarnvell: %s: %s\n", Printable(result.file).c_str(),
-                 result.reason.c_str());
-  return Finish(result.outcome == tarnvell::Outcome::kCompleted ? kExitDone
-                                                                : kExitFailed,
+    std::fprintf(stderr, "tarnvell: %s: %s\n",
+                 tarnvell::Printable(result.file).c_str(), result.reason.c_str());
+  return Finish("tarnvell",
+                result.outcome == tarnvell::Outcome::kCompleted
+                    ? tarnvell::kExitDone
+                    : tarnvell::kExitFailed,
                 sink.lostError);
 }
