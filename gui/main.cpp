@@ -1,18 +1,26 @@
-// tarnvell-gui [FILE...]: the drop window; files given here are one drop.
+// tarnvell-gui [OPTION]... [FILE]...: the drop window; files given here are
+// one drop.
 #include <QApplication>
 
+#include "cli/options.h"
 #include "gui/window.h"
 #include "platform/posix_front_end.h"
 #include "platform/posix_platform.h"
 
 int main(int argc, char** argv) {
   tarnvell::HandleSignalsForCleanUp();
-  QApplication app(argc, argv);  // takes its own options out of argv
+  // Options are answered before Qt starts, so they need no display.
+  const tarnvell::Arguments args = tarnvell::ParseArguments(argc, argv);
+  if (args.request != tarnvell::Request::kFiles)
+    return tarnvell::AnswerRequest(args, "tarnvell-gui", tarnvell::kGuiUsage);
+
+  // Qt sees only the program name, so no file is taken for one of its options.
+  int qtArgc = 1;
+  QApplication app(qtArgc, argv);
   const std::string startDir = tarnvell::CurrentDir();
   tarnvell::PosixPlatform platform;
   tarnvell::MessageBoxPresenter presenter;
   tarnvell::DropWindow window(presenter, platform);
-  window.Start(tarnvell::AbsolutePaths(
-      std::vector<std::string>(argv + 1, argv + argc), startDir));
+  window.Start(tarnvell::AbsolutePaths(args.files, startDir));
   return app.exec();
 }

@@ -18,6 +18,11 @@
 namespace tarnvell {
 
 const char kGuiTitle[] = "Tarnvell";
+const char kGuiUsage[] =
+    "Usage: tarnvell-gui [OPTION]... [FILE]...\n"
+    "Open the drop window: drop one .fnt on it to split it, or a .pcx and a\n"
+    ".txt together to join them. FILEs given here are one drop, handled as\n"
+    "soon as the window is shown.\n";
 
 namespace {
 

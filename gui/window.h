@@ -17,6 +17,7 @@ class QMimeData;
 namespace tarnvell {
 
 extern const char kGuiTitle[];  // "Tarnvell"
+extern const char kGuiUsage[];  // followed by the options (PrintUsage)
 constexpr int kGuiSize = 200;
 
 // One message box as the user sees it.

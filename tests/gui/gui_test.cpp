@@ -1,5 +1,6 @@
 // The drop window in process, on the offscreen platform: what a drag may
-// carry, when a drop is handled, the boxes the user sees, command-line files.
+// carry, when a drop is handled, the boxes the user sees, command-line files
+// and options.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "cli/options.h"
 #include "gui/window.h"
 #include "platform/posix_front_end.h"
 #include "platform/posix_platform.h"
@@ -167,6 +169,58 @@ TEST(GuiStart, CommandLineFilesAreOneDropOnceTheWindowIsShown) {
   ASSERT_TRUE(RunUntil([&] { return !f.presenter.boxes.empty(); }));
   EXPECT_EQ(f.presenter.boxes[0].text, U("結合を完了しました"));
   EXPECT_TRUE(Exists(dir / "y.fnt"));
+}
+
+// The window's answer to its arguments: exit status, standard output and
+// standard error.
+struct Answer {
+  int status;
+  std::string out, err;
+};
+
+std::string Drain(std::FILE* stream) {
+  std::string text(4096, '\0');
+  std::rewind(stream);
+  text.resize(std::fread(&text[0], 1, text.size(), stream));
+  std::fclose(stream);
+  return text;
+}
+
+Answer AnswerTo(std::vector<const char*> argv, std::FILE* out = std::tmpfile()) {
+  argv.insert(argv.begin(), "tarnvell-gui");
+  std::FILE* err = std::tmpfile();
+  const tarnvell::Arguments args =
+      tarnvell::ParseArguments(static_cast<int>(argv.size()), argv.data());
+  int status = tarnvell::AnswerRequest(args, "tarnvell-gui", tarnvell::kGuiUsage,
+                                       out, err);
+  return {status, Drain(out), Drain(err)};
+}
+
+TEST(GuiOptions, HelpVersionUnknownOptionsAndDashDash) {
+  Answer a = AnswerTo({"a.fnt", "--help", "--bogus"});
+  EXPECT_EQ(a.status, 0);
+  EXPECT_EQ(a.out.rfind("Usage: tarnvell-gui [OPTION]... [FILE]...\n", 0), 0u);
+  EXPECT_NE(a.out.find("  -V, --version"), std::string::npos);
+  EXPECT_EQ(a.err, "");
+  a = AnswerTo({"-V"});
+  EXPECT_EQ(a.status, 0);
+  EXPECT_EQ(a.out, "tarnvell-gui " TARNVELL_VERSION "\n");
+
+  a = AnswerTo({"--bogus\x1b", "-h"});
+  EXPECT_EQ(a.status, 2);
+  EXPECT_EQ(a.out, "");
+  EXPECT_EQ(a.err.rfind("tarnvell-gui: unknown option '--bogus\\x1B'\n"
+                        "Usage: tarnvell-gui ", 0), 0u);
+
+  // Help that cannot be written is a failure.
+  a = AnswerTo({"--help"}, std::fopen("/dev/full", "w"));
+  EXPECT_EQ(a.status, 1);
+  EXPECT_EQ(a.err, "tarnvell-gui: standard output: No space left on device\n");
+
+  const char* files[] = {"tarnvell-gui", "-", "--", "-h", "b.txt"};
+  tarnvell::Arguments args = tarnvell::ParseArguments(5, files);
+  EXPECT_EQ(args.request, tarnvell::Request::kFiles);
+  EXPECT_EQ(args.files, (std::vector<std::string>{"-", "-h", "b.txt"}));
 }
 
 // Shows a box through the real presenter and reads it back as it stands.
