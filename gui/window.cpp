@@ -38,13 +38,14 @@ class PresenterSink : public MessageSink {
   QWidget* window_;
 };
 
-// What the window takes, for a user who starts it from the menu.
+// What the window takes, for a user who starts it from the menu; broken
+// into lines at phrase boundaries, so narrow fonts need not break words.
 const QString& DropHint() {
   static const QString hint = QStringLiteral(
-      ".fntファイルをここにドロップすると分割、"
-      ".pcxと.txtを一緒にドロップすると結合します\n\n"
-      "Drop a .fnt file here to split it, or a .pcx and a .txt together to "
-      "join them");
+      ".fntファイルをここに\nドロップすると分割、\n"
+      ".pcxと.txtを一緒に\nドロップすると結合します\n\n"
+      "Drop a .fnt file here to split it,\nor a .pcx and a .txt together\n"
+      "to join them");
   return hint;
 }
 
@@ -151,7 +152,7 @@ void DropWindow::paintEvent(QPaintEvent*) {
   const QRect area = rect().adjusted(10, 10, -10, -10);
   const int flags = Qt::AlignCenter | Qt::TextWordWrap;
   QFont font = painter.font();
-  qreal size = font.pointSizeF() > 0 ? font.pointSizeF() * 0.85 : 8;
+  qreal size = font.pointSizeF() > 0 ? font.pointSizeF() * 0.9 : 8;
   do {
     font.setPointSizeF(size);
     painter.setFont(font);
