@@ -7,7 +7,8 @@ function(tarnvell_icon_pngs out)
   find_program(TARNVELL_RSVG_CONVERT rsvg-convert)
   if(NOT TARNVELL_RSVG_CONVERT)
     message(FATAL_ERROR "rsvg-convert draws the icons: install librsvg2-bin "
-                        "(bash scripts/deps gui)")
+                        "(bash scripts/deps gui), or leave the window out "
+                        "with -DTARNVELL_GUI=OFF")
   endif()
   set(svg ${PROJECT_SOURCE_DIR}/gui/tarnvell.svg)
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/icons)
