@@ -11,7 +11,33 @@ endif()
 # The version resource makes the exe's Properties show the project version.
 enable_language(RC)
 configure_file(cmake/tarnvell.rc.in ${CMAKE_BINARY_DIR}/tarnvell.rc @ONLY)
-add_executable(tarnvell WIN32 shell/main.cpp ${CMAKE_BINARY_DIR}/tarnvell.rc)
+
+# The icon resource: one .ico made from the SVG's PNGs, the 256-pixel one
+# kept as PNG. Without the tools (a Windows build machine may lack them) the
+# exe is built without it and the window gets the system's default icon.
+include(${CMAKE_CURRENT_LIST_DIR}/icons.cmake)
+find_program(TARNVELL_RSVG_CONVERT rsvg-convert)
+find_program(TARNVELL_ICOTOOL icotool)
+set(icon_rc "")
+if(TARNVELL_RSVG_CONVERT AND TARNVELL_ICOTOOL)
+  tarnvell_icon_pngs(pngs 16 32 48 256)
+  list(POP_BACK pngs large)
+  set(TARNVELL_ICO ${CMAKE_BINARY_DIR}/icons/tarnvell.ico)
+  add_custom_command(OUTPUT ${TARNVELL_ICO}
+    COMMAND ${TARNVELL_ICOTOOL} -c -o ${TARNVELL_ICO} ${pngs} -r ${large}
+    DEPENDS ${pngs} ${large}
+    COMMENT "Making tarnvell.ico"
+    VERBATIM)
+  set(icon_rc ${CMAKE_BINARY_DIR}/icon.rc)
+  configure_file(cmake/icon.rc.in ${icon_rc} @ONLY)
+  set_source_files_properties(${icon_rc} PROPERTIES OBJECT_DEPENDS ${TARNVELL_ICO})
+else()
+  message(WARNING "rsvg-convert or icotool not found (librsvg2-bin, icoutils): "
+                  "tarnvell.exe is built without its icon")
+endif()
+
+add_executable(tarnvell WIN32 shell/main.cpp ${CMAKE_BINARY_DIR}/tarnvell.rc
+               ${icon_rc})
 target_link_libraries(tarnvell PRIVATE tarnvell_shell)
 
 if(TARNVELL_TESTS)

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
@@ -26,17 +27,32 @@ const char kGuiUsage[] =
 
 namespace {
 
-// Hands the core's notices to the presenter as boxes without an icon.
+// Hands the core's notices to the presenter as boxes without an icon, over
+// the window.
 class PresenterSink : public MessageSink {
  public:
-  explicit PresenterSink(Presenter& presenter) : presenter_(presenter) {}
+  PresenterSink(Presenter& presenter, QWidget* window)
+      : presenter_(presenter), window_(window) {}
   void Show(const Notice& notice) override {
-    presenter_.Show({FromCp932(notice.caption), FromCp932(notice.text), false});
+    presenter_.Show({FromCp932(notice.caption), FromCp932(notice.text), false},
+                    window_);
   }
 
  private:
   Presenter& presenter_;
+  QWidget* window_;
 };
+
+// What the window takes, for a user who starts it from the menu; broken
+// into lines at phrase boundaries, so narrow fonts need not break words.
+const QString& DropHint() {
+  static const QString hint = QStringLiteral(
+      ".fntファイルをここに\nドロップすると分割、\n"
+      ".pcxと.txtを一緒に\nドロップすると結合します\n\n"
+      "Drop a .fnt file here to split it,\nor a .pcx and a .txt together\n"
+      "to join them");
+  return hint;
+}
 
 // Asked on every move of a drag, so it only looks at the URLs.
 bool AllLocalFiles(const QMimeData& data) {
@@ -48,9 +64,9 @@ bool AllLocalFiles(const QMimeData& data) {
 
 }  // namespace
 
-void MessageBoxPresenter::Show(const Box& box) {
+void MessageBoxPresenter::Show(const Box& box, QWidget* parent) {
   QMessageBox message(box.warning ? QMessageBox::Warning : QMessageBox::NoIcon,
-                      box.title, box.text, QMessageBox::Ok);
+                      box.title, box.text, QMessageBox::Ok, parent);
   message.setTextFormat(Qt::PlainText);  // "\n" breaks the line
   message.exec();
 }
@@ -64,6 +80,13 @@ Box StopBox(const DropResult& result, const Platform& platform) {
           QFile::decodeName(result.stop.file.c_str()) + QStringLiteral(": ") +
               QString::fromLocal8Bit(Describe(result.stop.code, platform).c_str()),
           true};
+}
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (int size : {16, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/icons/tarnvell-%1.png").arg(size));
+  return icon;
 }
 
 std::vector<std::string> LocalPaths(const QMimeData& data) {
@@ -88,6 +111,7 @@ std::vector<std::string> AbsolutePaths(const std::vector<std::string>& args,
 DropWindow::DropWindow(Presenter& presenter, Platform& platform)
     : presenter_(presenter), platform_(platform) {
   setWindowTitle(QString::fromLatin1(kGuiTitle));
+  setWindowIcon(ProgramIcon());  // the boxes over the window show it too
   setAcceptDrops(true);
 }
 
@@ -126,6 +150,23 @@ void DropWindow::dropEvent(QDropEvent* event) {
   Enqueue(std::move(paths));
 }
 
+// The hint in a font a little smaller than the window's, shrunk further
+// until it fits, word-wrapped; it is no control, so drops land on it too.
+void DropWindow::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const QRect area = rect().adjusted(10, 10, -10, -10);
+  const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+  QFont font = painter.font();
+  qreal size = font.pointSizeF() > 0 ? font.pointSizeF() * 0.9 : 8;
+  do {
+    font.setPointSizeF(size);
+    painter.setFont(font);
+    size -= 0.5;
+  } while (size >= 6 && !area.contains(painter.boundingRect(area, flags, DropHint())));
+  painter.setPen(palette().color(QPalette::PlaceholderText));
+  painter.drawText(area, flags, DropHint());
+}
+
 // Drops are refused while a box is up; those already taken wait their turn.
 void DropWindow::HandlePending() {
   if (busy_) return;  // a box of an earlier drop is up: it drains the queue
@@ -144,10 +185,10 @@ void DropWindow::HandleOne(const std::vector<std::string>& paths) {
   DropList drop;
   drop.count = static_cast<uint32_t>(paths.size());
   drop.paths = paths;
-  PresenterSink sink(presenter_);
+  PresenterSink sink(presenter_, this);
   DropResult result = HandleDrop(drop, sink, platform_);
   if (result.outcome == Outcome::kStopped)
-    presenter_.Show(StopBox(result, platform_));
+    presenter_.Show(StopBox(result, platform_), this);
 }
 
 }  // namespace tarnvell

@@ -1,11 +1,13 @@
 // The drop window for Linux and macOS: it turns the local files dropped on it
-// into one drop for the core and shows each notice as a modal message box.
+// into one drop for the core and shows each notice as a modal message box
+// over the window.
 #pragma once
 
 #include <deque>
 #include <string>
 #include <vector>
 
+#include <QIcon>
 #include <QString>
 #include <QWidget>
 
@@ -32,15 +34,19 @@ struct Box {
 class Presenter {
  public:
   virtual ~Presenter() = default;
-  // Returns once the user has dismissed the box.
-  virtual void Show(const Box& box) = 0;
+  // Shows the box over parent; returns once the user has dismissed it.
+  virtual void Show(const Box& box, QWidget* parent) = 0;
 };
 
-// Modal QMessageBox with one OK button.
+// Modal QMessageBox with one OK button, a child of the window: centred over
+// it and without a task-list entry of its own.
 class MessageBoxPresenter : public Presenter {
  public:
-  void Show(const Box& box) override;
+  void Show(const Box& box, QWidget* parent) override;
 };
+
+// The program's icon in every size the build draws, from the program itself.
+QIcon ProgramIcon();
 
 // A CP932 notice text or caption in UTF-16; the bytes as Latin-1 when the
 // system has no converter.
@@ -73,6 +79,7 @@ class DropWindow : public QWidget {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void HandlePending();

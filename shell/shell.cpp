@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/win32_platform.h"
+#include "shell/resource.h"
 
 namespace tarnvell {
 
@@ -34,10 +35,16 @@ void HandleFiles(const DropList& files) {
 }  // namespace
 
 ATOM RegisterMainClass(HINSTANCE instance) {
-  // The system's shared icon and arrow (no module), never to be destroyed.
+  // The program's own icon, large and small (null, so the system's default,
+  // in a module without it), and the system's arrow; all shared, never to be
+  // destroyed.
   HICON icon = static_cast<HICON>(
-      LoadImageW(nullptr, MAKEINTRESOURCEW(32512), IMAGE_ICON, 0, 0,
+      LoadImageW(instance, MAKEINTRESOURCEW(TARNVELL_ICON), IMAGE_ICON, 0, 0,
                  LR_SHARED | LR_DEFAULTSIZE));
+  HICON smallIcon = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(TARNVELL_ICON), IMAGE_ICON,
+                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                 LR_SHARED));
   HCURSOR cursor = static_cast<HCURSOR>(
       LoadImageW(nullptr, MAKEINTRESOURCEW(32512), IMAGE_CURSOR, 0, 0,
                  LR_SHARED | LR_DEFAULTSIZE));
@@ -49,7 +56,7 @@ ATOM RegisterMainClass(HINSTANCE instance) {
   wc.cbWndExtra = 0;
   wc.hInstance = instance;
   wc.hIcon = icon;
-  wc.hIconSm = icon;
+  wc.hIconSm = smallIcon;
   wc.hCursor = cursor;
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszMenuName = nullptr;

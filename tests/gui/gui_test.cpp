@@ -33,11 +33,13 @@ using testing_support::WriteFile;
 
 class RecordingPresenter : public tarnvell::Presenter {
  public:
-  void Show(const Box& box) override {
+  void Show(const Box& box, QWidget* parent) override {
     boxes.push_back(box);
+    parents.push_back(parent);
     if (onShow) onShow();
   }
   std::vector<Box> boxes;
+  std::vector<QWidget*> parents;
   std::function<void()> onShow;
 };
 
@@ -127,6 +129,7 @@ TEST(GuiDrop, ReleasesTheDragThenJoinsRefusingDropsWhileTheBoxIsUp) {
   EXPECT_EQ(f.presenter.boxes[0].title, U("確認"));
   EXPECT_EQ(f.presenter.boxes[0].text, U("結合を完了しました"));
   EXPECT_FALSE(f.presenter.boxes[0].warning);
+  EXPECT_EQ(f.presenter.parents[0], &f.window);
   EXPECT_TRUE(Exists(dir / "b.fnt"));
   EXPECT_TRUE(refusingWhileUp);
   EXPECT_TRUE(f.window.acceptDrops());
@@ -160,6 +163,7 @@ TEST(GuiStart, CommandLineFilesAreOneDropOnceTheWindowIsShown) {
   f.window.Start(files);
   EXPECT_TRUE(f.window.isVisible());
   EXPECT_EQ(f.window.windowTitle(), "Tarnvell");
+  EXPECT_FALSE(f.window.windowIcon().pixmap(48).isNull());  // built in
   EXPECT_EQ(f.window.size(), QSize(200, 200));
   QRect screen = QGuiApplication::primaryScreen()->geometry();
   // Centred, give or take the frame the platform adds.
@@ -228,9 +232,10 @@ struct SeenBox {
   QString title, text;
   QMessageBox::Icon icon = QMessageBox::Warning;
   int buttons = 0;
+  QWidget* parent = nullptr;
 };
 
-SeenBox ShowAndRead(const Box& box) {
+SeenBox ShowAndRead(const Box& box, QWidget* parent = nullptr) {
   SeenBox seen;
   QTimer poll;
   QElapsedTimer clock;
@@ -242,26 +247,28 @@ SeenBox ShowAndRead(const Box& box) {
       return;
     }
     seen = {shown->windowTitle(), shown->text(), shown->icon(),
-            static_cast<int>(shown->buttons().size())};
+            static_cast<int>(shown->buttons().size()), shown->parentWidget()};
     shown->button(QMessageBox::Ok)->click();
   });
   poll.start(10);
-  tarnvell::MessageBoxPresenter().Show(box);
+  tarnvell::MessageBoxPresenter().Show(box, parent);
   return seen;
 }
 
-TEST(GuiBoxes, NoticesHaveNoIconAndWarningsDo) {
+TEST(GuiBoxes, NoticesHaveNoIconAndWarningsDoBothOverTheWindow) {
   // The notice the core shows for a lone .txt, two lines.
   const auto& lone = tarnvell::NoticeFor(tarnvell::NoticeId::kNotContainer);
   Box notice{tarnvell::FromCp932(lone.caption), tarnvell::FromCp932(lone.text), false};
-  SeenBox seen = ShowAndRead(notice);
+  QWidget window;
+  SeenBox seen = ShowAndRead(notice, &window);
+  EXPECT_EQ(seen.parent, &window);
   EXPECT_EQ(seen.title, U("警告"));
   EXPECT_EQ(seen.text, U("fntファイルではありません\n結合の場合はpcxとtxtを"
                          "両方同時にドロップして下さい"));
   EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
   EXPECT_EQ(seen.buttons, 1);
 
-  seen = ShowAndRead({"Tarnvell", "/a/b.fnt: Permission denied", true});
+  seen = ShowAndRead({"Tarnvell", "/a/b.fnt: Permission denied", true}, &window);
   EXPECT_EQ(seen.icon, QMessageBox::Warning);
   EXPECT_EQ(seen.buttons, 1);
 }
