@@ -29,6 +29,11 @@ EM_JS(int, page_create, (), { return pageFiles.create(); });
 EM_JS(int, page_write, (int handle, const void* data, int count), {
   return pageFiles.write(handle, HEAPU8.subarray(data >>> 0, (data >>> 0) + (count >>> 0)));
 });
+EM_JS(int, page_write_read, (int handle, int index, double position,
+                             const void* data, int count), {
+  return pageFiles.writeRead(handle, index, position,
+                             HEAPU8.subarray(data >>> 0, (data >>> 0) + (count >>> 0)));
+});
 EM_JS(double, page_output_size, (int handle), {
   return pageFiles.outputSize(handle);
 });
@@ -146,12 +151,20 @@ bool WebPlatform::Read(File* file, void* buffer, uint32_t count,
                             buffer, static_cast<int>(count));
   if (got < 0) return Fail(ErrnoFor(got));
   *delivered = static_cast<uint32_t>(got);
+  lastRead_ = {buffer, file->handle, file->position, *delivered};
   file->position += *delivered;
   return true;
 }
 
+// Bytes written straight from the last read's buffer are offered to the page
+// as what they came from, which it checks; any others are copied.
 bool WebPlatform::Write(File* file, const void* buffer, uint32_t count) {
-  const int code = page_write(file->handle, buffer, static_cast<int>(count));
+  const bool fromRead = buffer == lastRead_.buffer && count <= lastRead_.delivered;
+  const int code =
+      fromRead ? page_write_read(file->handle, lastRead_.input,
+                                 static_cast<double>(lastRead_.position),
+                                 buffer, static_cast<int>(count))
+               : page_write(file->handle, buffer, static_cast<int>(count));
   return code == 0 || Fail(ErrnoFor(code));
 }
 

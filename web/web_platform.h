@@ -53,7 +53,16 @@ class WebPlatform : public Platform {
   bool Fail(int code);
   FileIdentity OutputIdentity(int handle) const;
 
+  // The most recent read: where its bytes went and where they came from.
+  struct LastRead {
+    const void* buffer = nullptr;
+    int input = -1;
+    uint64_t position = 0;
+    uint32_t delivered = 0;
+  };
+
   std::vector<std::string> names_;
+  LastRead lastRead_;
   std::vector<WebOutput> finished_;  // whole, under their scratch names
   std::vector<WebOutput> placed_;    // under their final names
   int error_ = 0;
