@@ -2,7 +2,7 @@
 of real files, dialogs read back and dismissed, links clicked with the mouse
 and the downloads compared byte for byte. Prints "ok NAME" or "FAILED NAME:
 why" per case. Usage: page_test.py PAGE EXAMPLES WORK [SCREENSHOT]"""
-import filecmp, json, os, shutil, subprocess, sys, time
+import filecmp, json, os, shutil, struct, subprocess, sys, time
 import websocket
 
 
@@ -14,6 +14,9 @@ class Page:
         profile = os.path.join(work, "profile")
         self.folder = os.path.join(work, "downloads")
         os.makedirs(self.folder, exist_ok=True)
+        port_file = os.path.join(profile, "DevToolsActivePort")
+        if os.path.exists(port_file):
+            os.remove(port_file)  # an earlier browser's
         self.chromium = subprocess.Popen(
             ["chromium", "--headless", "--disable-gpu", "--no-first-run",
              "--disable-background-networking", "--disable-component-update",
@@ -22,7 +25,7 @@ class Page:
             + (["--no-sandbox"] if os.geteuid() == 0 else []),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
-            self.attach(page, os.path.join(profile, "DevToolsActivePort"))
+            self.attach(page, port_file)
         except BaseException:
             self.close()
             raise
@@ -148,6 +151,9 @@ def main(page_file, examples, work):
     for source, name in (("sample.fnt", "sample.fnt"), ("sample.pcx", "glyphs.pcx"),
                          ("sample.txt", "名前.txt"), ("sample.txt", "notes.doc")):
         shutil.copy(ex(source), os.path.join(given, name))
+    # A container whose text runs 3 MiB past its end: the split pads it.
+    head = b"ElecbyteFnt\0" + struct.pack("<5I", 256, 64, 5, 69, 3 << 20) + bytes(32)
+    open(os.path.join(given, "short.fnt"), "wb").write(head + b"imagetext")
     at = lambda *names: [os.path.join(given, n) for n in names]
     page = Page(page_file, work)
     warning, confirm = "警告", "確認"
@@ -164,7 +170,7 @@ def main(page_file, examples, work):
 
     def expect(got, wanted):
         if got != wanted:
-            raise AssertionError(f"{got!r}, expected {wanted!r}")
+            raise AssertionError(f"{repr(got)[:300]}, expected {repr(wanted)[:300]}")
 
     def split():
         page.drop(at("sample.fnt"))
@@ -178,6 +184,14 @@ def main(page_file, examples, work):
             page.send("Page.captureScreenshot")  # settles the layout first
             shot = page.send("Page.captureScreenshot", {"format": "png"})["data"]
             open(sys.argv[4], "wb").write(__import__("base64").b64decode(shot))
+
+    def split_pads_with_zeros():
+        page.drop(at("short.fnt"))
+        expect(page.dialog(), [confirm, "分割を完了しました", "OK"])
+        page.dismiss()
+        expect([name for name, _ in page.links()], ["short.pcx", "short.txt"])
+        expect([open(page.download(i), "rb").read() for i in range(2)],
+               [b"image", b"text" + bytes((3 << 20) - 4)])
 
     def join_after_second():
         page.drop(at("glyphs.pcx", "名前.txt"))
@@ -213,6 +227,7 @@ def main(page_file, examples, work):
 
     try:
         for name, check in (("split, links, downloads", split),
+                            ("split pads a short member with zeros", split_pads_with_zeros),
                             ("join named after the second file", join_after_second),
                             ("refusal: one dialog at a time", refusal_one_dialog_at_a_time),
                             ("stop dialog names the file", stop_names_the_file),
