@@ -4,9 +4,7 @@
 #include <emscripten/em_js.h>
 #include <emscripten/emscripten.h>
 
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "core/drop.h"
 #include "web/web_platform.h"
