@@ -2,7 +2,7 @@
 of real files, dialogs read back and dismissed, links clicked with the mouse
 and the downloads compared byte for byte. Prints "ok CASE" or "FAILED CASE:
 why" per case. Usage: page_test.py PAGE EXAMPLES WORK [SCREENSHOT]"""
-import base64, filecmp, json, os, shutil, struct, subprocess, sys, time
+import base64, filecmp, json, os, shutil, signal, struct, subprocess, sys, time
 import websocket
 
 READY = "document.getElementById('status')?.textContent.includes('Ready')"
@@ -12,6 +12,8 @@ class Page:
     """Chromium with the page open from file://, attached in flat mode."""
 
     def __init__(self, page, work):
+        # A timeout's SIGTERM unwinds too, so the browser never outlives us.
+        signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
         self.events, self.serial, self.saved = [], 0, 0
         self.folder = os.path.join(work, "downloads")
         profile = os.path.join(work, "profile")
