@@ -1,0 +1,230 @@
+"""Drives the page in headless Chromium over the DevTools protocol: real drops
+of real files, dialogs read back and dismissed, links clicked with the mouse
+and the downloads compared byte for byte. Prints "ok CASE" or "FAILED CASE:
+why" per case. Usage: page_test.py PAGE EXAMPLES WORK [SCREENSHOT]"""
+import base64, filecmp, json, os, shutil, signal, struct, subprocess, sys, time
+import websocket
+
+READY = "document.getElementById('status')?.textContent.includes('Ready')"
+
+
+class Page:
+    """Chromium with the page open from file://, attached in flat mode."""
+
+    def __init__(self, page, work):
+        # A timeout's SIGTERM unwinds too, so the browser never outlives us.
+        signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+        self.events, self.serial, self.saved = [], 0, 0
+        self.folder = os.path.join(work, "downloads")
+        profile = os.path.join(work, "profile")
+        self.chromium = subprocess.Popen(
+            ["chromium", "--headless", "--disable-gpu", "--no-first-run",
+             "--disable-background-networking", "--disable-component-update",
+             "--disable-sync", "--user-data-dir=" + profile,
+             "--remote-debugging-port=0", "about:blank"]
+            + (["--no-sandbox"] if os.geteuid() == 0 else []),
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            port_file = os.path.join(profile, "DevToolsActivePort")
+            self.wait(lambda: os.path.exists(port_file) and
+                      "/devtools/" in open(port_file).read(), 30, "DevTools")
+            port, path = open(port_file).read().split("\n")[:2]
+            self.ws = websocket.create_connection(
+                f"ws://127.0.0.1:{port}{path}", suppress_origin=True, timeout=60)
+            targets = self.send("Target.getTargets", session=False)["targetInfos"]
+            target = next(t for t in targets if t["type"] == "page")["targetId"]
+            self.session = self.send("Target.attachToTarget", {
+                "targetId": target, "flatten": True}, session=False)["sessionId"]
+            for domain in ("Page", "Runtime", "Network"):
+                self.send(domain + ".enable")
+            self.send("Browser.setDownloadBehavior", {
+                "behavior": "allow", "downloadPath": self.folder,
+                "eventsEnabled": True}, session=False)
+            self.url = "file://" + os.path.abspath(page)
+            self.send("Page.navigate", {"url": self.url})
+            self.wait(lambda: self.js(READY), 30, "the page")
+        except BaseException:
+            self.close()
+            raise
+
+    def send(self, method, params=None, session=True):
+        self.serial += 1
+        message = {"id": self.serial, "method": method, "params": params or {}}
+        if session:
+            message["sessionId"] = self.session
+        self.ws.send(json.dumps(message))
+        while True:
+            reply = json.loads(self.ws.recv())
+            if reply.get("id") != self.serial:
+                self.events.append(reply)
+            elif "error" in reply:
+                raise RuntimeError(f"{method}: {reply['error']}")
+            else:
+                return reply["result"]
+
+    def js(self, expression):
+        result = self.send("Runtime.evaluate", {"expression": expression,
+                           "returnByValue": True, "awaitPromise": True})
+        if "exceptionDetails" in result:
+            raise RuntimeError(result["exceptionDetails"]["text"])
+        return result["result"].get("value")
+
+    def wait(self, condition, seconds, what):
+        end = time.time() + seconds
+        while not condition():
+            if time.time() > end:
+                raise RuntimeError("timed out waiting for " + what)
+            time.sleep(0.02)
+
+    def drop(self, paths):
+        data = {"items": [], "files": paths, "dragOperationsMask": 1}
+        x, y = self.js("[innerWidth / 2, innerHeight - 20]")
+        for kind in ("dragEnter", "dragOver", "drop"):
+            self.send("Input.dispatchDragEvent", {"type": kind, "x": x, "y": y,
+                      "data": data})
+
+    def dialog(self, seconds=30):
+        """The open dialog's heading, text and focused button."""
+        self.wait(lambda: self.js("document.getElementById('notice').open"),
+                  seconds, "a dialog")
+        return self.js("[...document.querySelectorAll('#notice h2, #notice p')]"
+                       ".map(e => e.innerText).concat(document.activeElement"
+                       ".textContent)")
+
+    def click(self, selector):
+        x, y = self.js(f"(r => [r.x + r.width / 2, r.y + r.height / 2])("
+                       f"document.querySelector({json.dumps(selector)})"
+                       ".getBoundingClientRect())")
+        for kind in ("mouseMoved", "mousePressed", "mouseReleased"):
+            self.send("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y,
+                      "button": "left", "clickCount": 1})
+
+    def dismiss(self, by_click=False):
+        """Presses Enter or clicks OK; returns once the dialog has closed."""
+        self.js("window.closed = new Promise(r => document.getElementById("
+                "'notice').addEventListener('close', r, {once: true})); 0")
+        if by_click:
+            self.click("#notice button")
+        else:
+            key = {"key": "Enter", "code": "Enter", "windowsVirtualKeyCode": 13}
+            self.send("Input.dispatchKeyEvent", dict(key, type="keyDown", text="\r"))
+            self.send("Input.dispatchKeyEvent", dict(key, type="keyUp"))
+        self.js("window.closed")
+
+    def links(self, seconds=30):
+        """The download links as [name, line], once the page is ready again."""
+        self.wait(lambda: self.js(READY), seconds, "the links")
+        return self.js("[...document.querySelectorAll('#outputs li')].map(li => "
+                       "[li.querySelector('a').download, li.innerText])")
+
+    def download(self, index, seconds=60):
+        """Clicks the link; the saved file's path once the browser is done."""
+        name = self.js(f"document.querySelectorAll('#outputs a')[{index}].download")
+        self.click(f"#outputs li:nth-child({index + 1}) a")
+        def ends():
+            self.js("0")  # takes in the events sent meanwhile
+            return [e["params"]["state"] for e in self.events
+                    if e.get("method") == "Browser.downloadProgress"
+                    and e["params"]["state"] != "inProgress"][self.saved:]
+        self.wait(ends, seconds, "a download")
+        state = ends()[0]
+        self.saved += 1
+        if state != "completed":
+            raise RuntimeError("download " + state)
+        return os.path.join(self.folder, name)
+
+    def close(self):
+        self.chromium.terminate()
+        self.chromium.wait()
+
+
+def main(page_file, examples, work, screenshot=None):
+    ex = lambda name: os.path.join(examples, name)
+    given = os.path.join(work, "given")
+    os.makedirs(os.path.join(given, "folder.fnt"))
+    for source, name in (("sample.fnt", "sample.fnt"), ("sample.pcx", "glyphs.pcx"),
+                         ("sample.txt", "名前.txt"), ("sample.txt", "notes.doc")):
+        shutil.copy(ex(source), os.path.join(given, name))
+    # A container whose text runs 3 MiB past its end: the split pads it.
+    head = b"ElecbyteFnt\0" + struct.pack("<5I", 256, 64, 5, 69, 3 << 20) + bytes(32)
+    open(os.path.join(given, "short.fnt"), "wb").write(head + b"imagetext")
+    at = lambda *names: [os.path.join(given, n) for n in names]
+    warning, confirm = "警告", "確認"  # the notices' captions
+    page = Page(page_file, work)
+
+    def expect(got, wanted):
+        if got != wanted:
+            raise AssertionError(f"{repr(got)[:300]}, expected {repr(wanted)[:300]}")
+
+    def notice(caption, text, by_click=False):  # the dialog up, then dismissed
+        expect(page.dialog(), [caption, text, "OK"])
+        page.dismiss(by_click)
+
+    def split():
+        """split, links, downloads"""
+        page.drop(at("sample.fnt"))
+        notice(confirm, "分割を完了しました")
+        expect(page.links(), [["sample.pcx", "sample.pcx (989 bytes)"],
+                              ["sample.txt", "sample.txt (76 bytes)"]])
+        for i, name in enumerate(("sample.pcx", "sample.txt")):
+            expect(filecmp.cmp(page.download(i), ex(name), shallow=False), True)
+        if screenshot:
+            page.send("Page.captureScreenshot")  # settles the layout first
+            shot = page.send("Page.captureScreenshot", {"format": "png"})["data"]
+            open(screenshot, "wb").write(base64.b64decode(shot))
+
+    def split_short():
+        """split pads a short member with zeros"""
+        page.drop(at("short.fnt"))
+        notice(confirm, "分割を完了しました")
+        expect([name for name, _ in page.links()], ["short.pcx", "short.txt"])
+        expect([open(page.download(i), "rb").read() for i in range(2)],
+               [b"image", b"text" + bytes((3 << 20) - 4)])
+
+    def join():
+        """join named after the second file"""
+        page.drop(at("glyphs.pcx", "名前.txt"))
+        notice(confirm, "結合を完了しました", by_click=True)
+        expect(page.links(), [["名前.fnt", "名前.fnt (1,129 bytes)"]])
+        expect(filecmp.cmp(page.download(0), ex("sample.fnt"), shallow=False), True)
+
+    def refusal():
+        """refusal: one dialog at a time"""
+        page.drop(at("notes.doc", "sample.fnt"))
+        text = "取り扱えるファイルではありません\nfntファイルはひとつずつドロップして下さい"
+        expect(page.dialog(), [warning, text, "OK"])
+        page.drop(at("sample.fnt"))  # taken by no one while a dialog is up
+        page.dismiss()
+        notice(warning, text)
+        expect([page.links(), page.js("location.href")], [[], page.url])
+
+    def stop():
+        """stop dialog names the file"""
+        page.drop(at("folder.fnt"))
+        notice("Tarnvell", "folder.fnt: a folder, not a file")
+        expect(page.links(), [])
+
+    def offline():
+        """no request beyond the page"""
+        urls = {e["params"]["request"]["url"] for e in page.events
+                if e.get("method") == "Network.requestWillBeSent"}
+        expect({u for u in urls if not u.startswith(("data:", "blob:"))}, {page.url})
+        expect([e["params"]["exceptionDetails"]["text"] for e in page.events
+                if e.get("method") == "Runtime.exceptionThrown"], [])
+
+    ok = True
+    try:
+        for case in (split, split_short, join, refusal, stop, offline):
+            try:  # one failing case does not hide the others
+                case()
+                print("ok", case.__doc__, flush=True)
+            except Exception as e:
+                ok = False
+                print(f"FAILED {case.__doc__}: {e!r}", flush=True)
+    finally:
+        page.close()
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(*sys.argv[1:5]))
