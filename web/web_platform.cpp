@@ -92,7 +92,7 @@ FileIdentity WebPlatform::OutputIdentity(int handle) const {
   return id;
 }
 
-PathRules WebPlatform::Rules() const { return {'/', nullptr}; }
+PathRules WebPlatform::Rules() const { return {'/'}; }
 
 // The browser gives each dropped file by its name alone; a drop that reaches
 // a read never holds two files of one name (two images or two texts are
