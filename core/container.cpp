@@ -87,6 +87,7 @@ class Transfer {
   }
   bool Fail(const std::string& file) { return Fail(file, platform_.LastError()); }
   std::string PathOf(const std::string& name) const { return plan_.folder + name; }
+  std::string FolderName() const { return plan_.folder.empty() ? "." : plan_.folder; }
 
   bool Open(Input& in);
   bool Close(Input& in);
@@ -125,7 +126,7 @@ bool Transfer::Close(Input& in) {
 bool Transfer::Prepare(const Input* inputs, size_t count, uint32_t largest) {
   folder_.folder = platform_.OpenFolder(plan_.folder.c_str());
   if (folder_.folder == nullptr)
-    return Fail(plan_.folder.empty() ? "." : plan_.folder);
+    return Fail(FolderName());
   for (const std::string& name : plan_.outputs) {
     FileIdentity there;
     bool exists = false;
@@ -162,7 +163,7 @@ bool Transfer::Commit(Output& out) {
   // Once the folder is flushed, a power cut can no longer bring back the file
   // that was replaced.
   return platform_.SyncDir(folder_.folder) ||
-         Fail(plan_.folder.empty() ? "." : plan_.folder);
+         Fail(FolderName());
 }
 
 // The input has not changed since it was opened.

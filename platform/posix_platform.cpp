@@ -26,7 +26,7 @@ struct Folder {
 struct File {
   int fd;
   Folder* folder;    // outputs: the folder it is made in
-  bool writing;
+  off_t written;     // outputs: the bytes written so far
   bool unnamed;      // an unnamed scratch file, named only once whole
   std::string name;  // its scratch name, once it has one
 };
@@ -166,7 +166,7 @@ File* PosixPlatform::OpenRead(const char* path) {
   } else if (!S_ISREG(st.st_mode)) {
     Fail(S_ISDIR(st.st_mode) ? EISDIR : kNotRegular);
   } else {
-    return new File{fd, nullptr, false, false, std::string()};
+    return new File{fd, nullptr, 0, false, std::string()};
   }
   close(fd);
   return nullptr;
@@ -197,7 +197,7 @@ bool PosixPlatform::IdentifyName(Folder* folder, const char* name,
 File* PosixPlatform::CreateUnnamed(Folder* folder) {
 #ifdef O_TMPFILE
   int fd = openat(folder->fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-  if (fd >= 0) return new File{fd, folder, true, true, std::string()};
+  if (fd >= 0) return new File{fd, folder, 0, true, std::string()};
 #else
   (void)folder;
 #endif
@@ -218,7 +218,7 @@ File* PosixPlatform::CreateTemp(Folder* folder, const char* finalName) {
                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
       SetPending(folder->fd, name);
-      return new File{fd, folder, true, false, name};
+      return new File{fd, folder, 0, false, name};
     }
     if (errno != EEXIST) break;
   }
@@ -263,10 +263,10 @@ bool PosixPlatform::Write(File* file, const void* buffer, uint32_t count) {
 #ifdef SYNC_FILE_RANGE_WRITE
   // Starts writing these bytes to the disk now, while the next piece is read,
   // so the flush before the output is placed has little left to do.
-  const off_t end = lseek(file->fd, 0, SEEK_CUR);
-  if (end > 0) sync_file_range(file->fd, end - static_cast<off_t>(done), done,
-                               SYNC_FILE_RANGE_WRITE);
+  sync_file_range(file->fd, file->written, static_cast<off_t>(done),
+                  SYNC_FILE_RANGE_WRITE);
 #endif
+  file->written += static_cast<off_t>(done);
   return true;
 }
 
@@ -294,12 +294,11 @@ bool PosixPlatform::KeepOwnerAndMode(File* file, const struct stat& earlier) {
 bool PosixPlatform::Adopt(File* file, const char* finalName) {
   const int folder = file->folder->fd;
   struct stat st;
-  if (fstatat(folder, finalName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno != ENOENT) return Fail();
+  const bool there = fstatat(folder, finalName, &st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!there && errno != ENOENT) return Fail();
+  // Nothing there, or a link or anything else that is not a file: a new file.
+  if (!there || !S_ISREG(st.st_mode))
     return fchmod(file->fd, newMode_) == 0 || Fail();
-  }
-  // A link or anything else that is not a file: the new file is new.
-  if (!S_ISREG(st.st_mode)) return fchmod(file->fd, newMode_) == 0 || Fail();
   // Replace only what a program opening it for writing could change.
   if (faccessat(folder, finalName, W_OK, AT_EACCESS) != 0) return Fail();
   if (!KeepOwnerAndMode(file, st)) return false;

@@ -204,30 +204,29 @@ void WebPlatform::Abandon(File* file) {
   delete file;
 }
 
-bool WebPlatform::Commit(Folder*, const char* tempName, const char* finalName) {
-  for (size_t i = 0; i < finished_.size(); ++i) {
-    if (finished_[i].name != tempName) continue;
-    const int handle = finished_[i].handle;
-    finished_.erase(finished_.begin() + static_cast<long>(i));
-    for (size_t k = 0; k < placed_.size(); ++k) {
-      if (placed_[k].name != finalName) continue;
-      page_release(placed_[k].handle);
-      placed_.erase(placed_.begin() + static_cast<long>(k));
-      break;
-    }
-    placed_.push_back({handle, finalName});
-    return true;
+// Takes the output of that name out of the list; -1 when there is none.
+int WebPlatform::TakeOut(std::vector<WebOutput>& list, const char* name) {
+  for (auto at = list.begin(); at != list.end(); ++at) {
+    if (at->name != name) continue;
+    const int handle = at->handle;
+    list.erase(at);
+    return handle;
   }
-  return Fail(ENOENT);
+  return -1;
+}
+
+bool WebPlatform::Commit(Folder*, const char* tempName, const char* finalName) {
+  const int handle = TakeOut(finished_, tempName);
+  if (handle < 0) return Fail(ENOENT);
+  const int replaced = TakeOut(placed_, finalName);
+  if (replaced >= 0) page_release(replaced);
+  placed_.push_back({handle, finalName});
+  return true;
 }
 
 void WebPlatform::Discard(Folder*, const char* tempName) {
-  for (size_t i = 0; i < finished_.size(); ++i) {
-    if (finished_[i].name != tempName) continue;
-    page_release(finished_[i].handle);
-    finished_.erase(finished_.begin() + static_cast<long>(i));
-    return;
-  }
+  const int handle = TakeOut(finished_, tempName);
+  if (handle >= 0) page_release(handle);
 }
 
 bool WebPlatform::SyncDir(Folder*) { return true; }

@@ -52,6 +52,7 @@ class WebPlatform : public Platform {
  private:
   bool Fail(int code);
   FileIdentity OutputIdentity(int handle) const;
+  static int TakeOut(std::vector<WebOutput>& list, const char* name);
 
   // The most recent read: where its bytes went and where they came from.
   struct LastRead {
