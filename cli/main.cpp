@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/options.h"
+#include "frontend/options.h"
 #include "core/drop.h"
-#include "platform/posix_front_end.h"
+#include "frontend/posix.h"
 #include "platform/posix_platform.h"
 
 namespace {

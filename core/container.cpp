@@ -1,280 +1,238 @@
 #include "core/container.h"
 
 #include <algorithm>
-#include <cstring>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "core/layout.h"
 
 namespace tarnvell {
-
-MemberBuffer::MemberBuffer(Platform& platform, uint32_t size)
-    : platform_(platform) {
-  data = static_cast<uint8_t*>(platform.Alloc(size));
-  length = data != nullptr ? size : 0;
-}
-
-MemberBuffer::~MemberBuffer() {
-  if (data != nullptr) platform_.Free(data);
-}
-
 namespace {
 
-// An input opened by its path, closed when it goes out of scope.
-struct Input {
-  Input(Platform& platform, std::string inputPath)
-      : platform_(platform), path(std::move(inputPath)) {}
-  ~Input() {
-    if (file != nullptr) platform_.Close(file);
-  }
-  Input(const Input&) = delete;
-  Input& operator=(const Input&) = delete;
-
-  Platform& platform_;
-  std::string path;
-  File* file = nullptr;
-  FileIdentity version;  // as it was when opened
+// An input, open through its folder, and the version of it that was opened.
+struct OpenInput {
+  const Location* where = nullptr;
+  std::unique_ptr<Input> file;
+  FileIdentity version;
 };
 
-// The output folder, open for the length of one split or join.
-struct OutputFolder {
-  explicit OutputFolder(Platform& platform) : platform_(platform) {}
-  ~OutputFolder() {
-    if (folder != nullptr) platform_.CloseFolder(folder);
-  }
-  OutputFolder(const OutputFolder&) = delete;
-  OutputFolder& operator=(const OutputFolder&) = delete;
-
-  Platform& platform_;
-  Folder* folder = nullptr;
-};
-
-// One output file: a scratch file that takes its final name only once whole;
-// anything short of that is removed when it goes out of scope.
-struct Output {
-  Output(Platform& platform, Folder* folder, std::string outputName)
-      : platform_(platform), folder_(folder), name(std::move(outputName)) {}
-  ~Output() {
-    if (file != nullptr)
-      platform_.Abandon(file);
-    else if (!committed && !temp.empty())
-      platform_.Discard(folder_, temp.c_str());
-  }
-  Output(const Output&) = delete;
-  Output& operator=(const Output&) = delete;
-
-  Platform& platform_;
-  Folder* folder_;
-  std::string name;
-  File* file = nullptr;
-  std::string temp;  // its name once finished
-  bool committed = false;
-};
-
-// One split or join: the plan, the platform, the open folder and the copy
-// buffer, and the stop that ended it, if any.
+// One split or join: the plan's folders, each opened once, and the stop that
+// ended it, if any.
 class Transfer {
  public:
-  Transfer(const Plan& plan, Platform& platform)
-      : plan_(plan), platform_(platform), folder_(platform) {}
+  explicit Transfer(Platform& platform) : platform_(platform) {}
 
-  DropResult Split();
-  DropResult Join();
+  DropResult Split(const SplitPlan& plan);
+  DropResult Join(const JoinPlan& plan);
 
  private:
-  bool Fail(const std::string& file, int code) {
-    result_ = Stopped(code, file);
+  // Records the stop on `file` and returns false.
+  bool Fail(const std::string& file, const Status& status) {
+    stop_ = Stop{status.code, status.step, file};
     return false;
   }
-  bool Fail(const std::string& file) { return Fail(file, platform_.LastError()); }
-  std::string PathOf(const std::string& name) const { return plan_.folder + name; }
-  std::string FolderName() const { return plan_.folder.empty() ? "." : plan_.folder; }
+  DropResult Stopped() { return DropResult::Stopped(stop_); }
 
-  bool Open(Input& in);
-  bool Close(Input& in);
-  bool Prepare(const Input* inputs, size_t count, uint32_t largest);
-  bool Create(Output& out);
-  bool Write(Output& out, const void* data, uint32_t count);
-  bool Commit(Output& out);
-  bool CopyPadded(Input& in, uint32_t offset, uint32_t length, Output& out);
-  bool CopyWhole(Input& in, uint32_t length, Output& out);
-  bool Unchanged(Input& in);
-  bool SplitMember(Input& in, uint32_t offset, uint32_t length,
-                   const std::string& name);
+  Folder* FolderOf(const std::string& path);
+  bool Open(const Location& where, OpenInput& in);
+  bool Unchanged(OpenInput& in);
+  bool NoOutputIsAnInput(const std::vector<const Location*>& outputs,
+                         const std::vector<const OpenInput*>& inputs);
+  bool Create(const Location& where, std::unique_ptr<Output>& out);
+  bool Write(const Location& where, Output& out, const void* data, uint32_t n);
+  bool CopyPadded(OpenInput& in, uint32_t offset, uint32_t length,
+                  const Location& where, Output& out);
+  bool CopyWhole(OpenInput& in, const Location& where, Output& out);
+  bool Publish(const Location& where, Output& out);
+  bool SplitMember(OpenInput& in, uint32_t offset, uint32_t length,
+                   const Location& where);
 
-  const Plan& plan_;
   Platform& platform_;
-  OutputFolder folder_;
-  std::unique_ptr<MemberBuffer> buffer_;
-  DropResult result_;
+  std::map<std::string, std::unique_ptr<Folder>> folders_;
+  Stop stop_{};
 };
 
-bool Transfer::Open(Input& in) {
-  in.file = platform_.OpenRead(in.path.c_str());
-  return (in.file != nullptr && platform_.Identify(in.file, &in.version)) ||
-         Fail(in.path);
+// A folder as a stop names it: the current one as ".", others without their
+// last separator (unless that is all there is, or a drive's own).
+std::string FolderName(const std::string& folder) {
+  if (folder.empty()) return ".";
+  if (folder.size() > 1 && folder[folder.size() - 2] != ':')
+    return folder.substr(0, folder.size() - 1);
+  return folder;
 }
 
-// A failing close is the failure only when nothing failed before it.
-bool Transfer::Close(Input& in) {
-  File* file = in.file;
-  in.file = nullptr;
-  return platform_.Close(file) || Fail(in.path);
-}
-
-// Opens the output folder, makes sure no output would replace an input (a
-// link or a second name of it), and takes the copy buffer.
-bool Transfer::Prepare(const Input* inputs, size_t count, uint32_t largest) {
-  folder_.folder = platform_.OpenFolder(plan_.folder.c_str());
-  if (folder_.folder == nullptr)
-    return Fail(FolderName());
-  for (const std::string& name : plan_.outputs) {
-    FileIdentity there;
-    bool exists = false;
-    if (!platform_.IdentifyName(folder_.folder, name.c_str(), &there, &exists))
-      return Fail(PathOf(name));
-    for (size_t i = 0; exists && i < count; ++i)
-      if (SameFile(there, inputs[i].version))
-        return Fail(PathOf(name), kInputItself);
+// The folder at `path`, opened on first use and kept for the whole transfer,
+// so an input and the outputs beside it go through the very same folder.
+Folder* Transfer::FolderOf(const std::string& path) {
+  auto it = folders_.find(path);
+  if (it != folders_.end()) return it->second.get();
+  std::unique_ptr<Folder> folder;
+  const Status s = platform_.OpenFolder(path, &folder);
+  if (!s.ok()) {
+    Fail(FolderName(path), s);
+    return nullptr;
   }
-  const uint32_t size = std::max<uint32_t>(1, std::min(largest, kCopyPiece));
-  buffer_.reset(new MemberBuffer(platform_, size));
-  return buffer_->data != nullptr || Fail(PathOf(plan_.outputs[0]), kNoMemory);
+  return folders_.emplace(path, std::move(folder)).first->second.get();
 }
 
-bool Transfer::Create(Output& out) {
-  out.file = platform_.CreateTemp(folder_.folder, out.name.c_str());
-  return out.file != nullptr || Fail(PathOf(out.name));
-}
-
-bool Transfer::Write(Output& out, const void* data, uint32_t count) {
-  return platform_.Write(out.file, data, count) || Fail(PathOf(out.name));
-}
-
-// Gives a whole output its final name, taking over the permissions of the
-// file it replaces, and makes that durable.
-bool Transfer::Commit(Output& out) {
-  if (!platform_.Adopt(out.file, out.name.c_str())) return Fail(PathOf(out.name));
-  File* file = out.file;
-  out.file = nullptr;
-  if (!platform_.Finish(file, &out.temp) ||
-      !platform_.Commit(folder_.folder, out.temp.c_str(), out.name.c_str()))
-    return Fail(PathOf(out.name));
-  out.committed = true;
-  // Once the folder is flushed, a power cut can no longer bring back the file
-  // that was replaced.
-  return platform_.SyncDir(folder_.folder) ||
-         Fail(FolderName());
+bool Transfer::Open(const Location& where, OpenInput& in) {
+  in.where = &where;
+  Folder* folder = FolderOf(where.folder);
+  if (folder == nullptr) return false;
+  Status s = folder->OpenInput(where.name, &in.file);
+  if (s.ok()) s = in.file->Identify(&in.version);
+  return s.ok() || Fail(where.Path(), s);
 }
 
 // The input has not changed since it was opened.
-bool Transfer::Unchanged(Input& in) {
+bool Transfer::Unchanged(OpenInput& in) {
   FileIdentity now;
-  if (!platform_.Identify(in.file, &now)) return Fail(in.path);
-  return SameVersion(now, in.version) || Fail(in.path, kChanged);
+  const Status s = in.file->Identify(&now);
+  if (!s.ok()) return Fail(in.where->Path(), s);
+  return SameVersion(now, in.version) ||
+         Fail(in.where->Path(), Failed(Step::kRead, Reason::kChanged));
+}
+
+// No output may replace an input, through a link or a second name of it.
+bool Transfer::NoOutputIsAnInput(const std::vector<const Location*>& outputs,
+                                 const std::vector<const OpenInput*>& inputs) {
+  for (const Location* out : outputs) {
+    Folder* folder = FolderOf(out->folder);
+    if (folder == nullptr) return false;
+    FileIdentity there;
+    bool exists = false;
+    const Status s = folder->Lookup(out->name, &there, &exists);
+    if (!s.ok()) return Fail(out->Path(), s);
+    for (const OpenInput* in : inputs)
+      if (exists && SameFile(there, in->version))
+        return Fail(out->Path(), Failed(Step::kNone, Reason::kInputItself));
+  }
+  return true;
+}
+
+// A new file is made in its folder: a failure there is the folder's, unless
+// it is the refusal of an earlier file the user may not write.
+bool Transfer::Create(const Location& where, std::unique_ptr<Output>& out) {
+  Folder* folder = FolderOf(where.folder);
+  if (folder == nullptr) return false;
+  const Status s = folder->CreateOutput(where.name, &out);
+  if (s.ok()) return true;
+  return Fail(s.step == Step::kCreate ? FolderName(where.folder) : where.Path(), s);
+}
+
+bool Transfer::Write(const Location& where, Output& out, const void* data,
+                     uint32_t n) {
+  const Status s = out.Write(data, n);
+  return s.ok() || Fail(where.Path(), s);
 }
 
 // Copies `length` bytes from `offset` of the container; the part that lies
 // past its end is written as zeros.
-bool Transfer::CopyPadded(Input& in, uint32_t offset, uint32_t length,
-                          Output& out) {
-  if (!platform_.Seek(in.file, offset)) return Fail(in.path);
-  uint8_t* piece = buffer_->data;
-  bool atEnd = false;
-  for (uint32_t left = length; left > 0;) {
-    const uint32_t n = std::min(left, buffer_->length);
-    uint32_t got = n;
-    if (!atEnd && !platform_.Read(in.file, piece, n, &got)) return Fail(in.path);
-    if (got < n) std::memset(piece + got, 0, n - got);
-    if (!Write(out, piece, n)) return false;
-    if (got < n && !atEnd) {  // from here on the pieces are only zeros
-      std::memset(piece, 0, buffer_->length);
-      atEnd = true;
-    }
+bool Transfer::CopyPadded(OpenInput& in, uint32_t offset, uint32_t length,
+                          const Location& where, Output& out) {
+  uint64_t copied = 0;
+  const Status s = out.CopyRange(*in.file, offset, length, &copied);
+  if (!s.ok())
+    return Fail(s.step == Step::kRead ? in.where->Path() : where.Path(), s);
+  if (copied == length) return true;
+  const std::vector<uint8_t> zeros(std::min<uint64_t>(length - copied, 1u << 20));
+  for (uint64_t left = length - copied; left > 0;) {
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(left, zeros.size()));
+    if (!Write(where, out, zeros.data(), n)) return false;
     left -= n;
   }
   return true;
 }
 
 // Copies a whole join input, which must hold exactly the bytes its size said.
-bool Transfer::CopyWhole(Input& in, uint32_t length, Output& out) {
-  uint8_t* piece = buffer_->data;
-  for (uint32_t left = length; left > 0;) {
-    const uint32_t n = std::min(left, buffer_->length);
-    uint32_t got = 0;
-    if (!platform_.Read(in.file, piece, n, &got)) return Fail(in.path);
-    if (got < n) return Fail(in.path, kChanged);
-    if (!Write(out, piece, n)) return false;
-    left -= n;
-  }
+bool Transfer::CopyWhole(OpenInput& in, const Location& where, Output& out) {
+  const uint64_t size = in.version.size;
+  uint64_t copied = 0;
+  Status s = out.CopyRange(*in.file, 0, size, &copied);
+  if (!s.ok())
+    return Fail(s.step == Step::kRead ? in.where->Path() : where.Path(), s);
   uint8_t extra = 0;
   uint32_t more = 0;
-  if (!platform_.Read(in.file, &extra, 1, &more)) return Fail(in.path);
-  return (more == 0 || Fail(in.path, kChanged)) && Unchanged(in);
+  if (copied == size) s = in.file->ReadAt(size, &extra, 1, &more);
+  if (!s.ok()) return Fail(in.where->Path(), s);
+  if (copied != size || more != 0)
+    return Fail(in.where->Path(), Failed(Step::kRead, Reason::kChanged));
+  return Unchanged(in);
 }
 
-bool Transfer::SplitMember(Input& in, uint32_t offset, uint32_t length,
-                           const std::string& name) {
-  Output out(platform_, folder_.folder, name);
+// A failure to record the entry is the folder's; any other, the file's.
+bool Transfer::Publish(const Location& where, Output& out) {
+  const Status s = out.Publish();
+  if (s.ok()) return true;
+  return Fail(s.step == Step::kSync ? FolderName(where.folder) : where.Path(), s);
+}
+
+bool Transfer::SplitMember(OpenInput& in, uint32_t offset, uint32_t length,
+                           const Location& where) {
+  std::unique_ptr<Output> out;
   // The member must come from the very version whose header was read, even if
   // another program saves over the container meanwhile.
-  return Create(out) && CopyPadded(in, offset, length, out) && Unchanged(in) &&
-         Commit(out);
+  return Create(where, out) && CopyPadded(in, offset, length, where, *out) &&
+         Unchanged(in) && Publish(where, *out);
 }
 
-DropResult Transfer::Split() {
-  Input in(platform_, plan_.inputs[0]);
-  if (!Open(in)) return result_;
+DropResult Transfer::Split(const SplitPlan& plan) {
+  OpenInput in;
+  if (!Open(plan.container, in)) return Stopped();
   // A short file reads as if padded with zeros.
   uint8_t head[kMemberTableEnd] = {};
   uint32_t delivered = 0;
-  if (!platform_.Read(in.file, head, sizeof head, &delivered)) {
-    Fail(in.path);
-    return result_;
+  const Status s = in.file->ReadAt(0, head, sizeof head, &delivered);
+  if (!s.ok()) {
+    Fail(plan.container.Path(), s);
+    return Stopped();
   }
   // A file too short for its member table is as unreadable as a bad signature.
   if (!SignatureMatches(head) || delivered < kMemberTableEnd)
-    return Close(in) ? DropResult{} : result_;
+    return DropResult::Refused();
   const ContainerHeader h = DecodeHeader(head);
-  const bool ok =
-      Prepare(&in, 1, std::max(h.imageSize, h.textSize)) &&
-      SplitMember(in, h.imageOffset, h.imageSize, plan_.outputs[0]) &&
-      SplitMember(in, h.textOffset, h.textSize, plan_.outputs[1]) && Close(in);
-  return ok ? DropResult{Outcome::kCompleted, {}} : result_;
+  const bool ok = NoOutputIsAnInput({&plan.image, &plan.text}, {&in}) &&
+                  SplitMember(in, h.imageOffset, h.imageSize, plan.image) &&
+                  SplitMember(in, h.textOffset, h.textSize, plan.text);
+  return ok ? DropResult::Completed() : Stopped();
 }
 
-DropResult Transfer::Join() {
-  Input inputs[2] = {{platform_, plan_.inputs[0]}, {platform_, plan_.inputs[1]}};
-  Input& image = inputs[plan_.image];
-  Input& text = inputs[1 - plan_.image];
-  for (Input& in : inputs) {
-    if (!Open(in)) return result_;
-    const uint64_t limit = &in == &image ? kLargestImage : UINT32_MAX;
-    if (in.version.size > limit) {
-      Fail(in.path, kTooLarge);
-      return result_;
+DropResult Transfer::Join(const JoinPlan& plan) {
+  OpenInput image, text;
+  for (auto* in : {&image, &text}) {
+    const Location& where = in == &image ? plan.image : plan.text;
+    if (!Open(where, *in)) return Stopped();
+    const uint64_t limit = in == &image ? kLargestImage : UINT32_MAX;
+    if (in->version.size > limit) {
+      Fail(where.Path(), Failed(Step::kNone, Reason::kTooLarge));
+      return Stopped();
     }
   }
-  const uint32_t imageSize = static_cast<uint32_t>(image.version.size);
-  const uint32_t textSize = static_cast<uint32_t>(text.version.size);
   uint8_t head[kHeaderSize];
-  EncodeHeader(HeaderFor(imageSize, textSize), head);
-  if (!Prepare(inputs, 2, std::max(imageSize, textSize))) return result_;
-  Output out(platform_, folder_.folder, plan_.outputs[0]);
-  const bool ok = Create(out) && Write(out, head, kHeaderSize) &&
-                  CopyWhole(image, imageSize, out) &&
-                  CopyWhole(text, textSize, out) && Commit(out) &&
-                  Close(inputs[0]) && Close(inputs[1]);
-  return ok ? DropResult{Outcome::kCompleted, {}} : result_;
+  EncodeHeader(HeaderFor(static_cast<uint32_t>(image.version.size),
+                         static_cast<uint32_t>(text.version.size)),
+               head);
+  std::unique_ptr<Output> out;
+  const bool ok = NoOutputIsAnInput({&plan.container}, {&image, &text}) &&
+                  Create(plan.container, out) &&
+                  Write(plan.container, *out, head, kHeaderSize) &&
+                  CopyWhole(image, plan.container, *out) &&
+                  CopyWhole(text, plan.container, *out) &&
+                  Publish(plan.container, *out);
+  return ok ? DropResult::Completed() : Stopped();
 }
 
 }  // namespace
 
-DropResult SplitContainer(const Plan& plan, Platform& platform) {
-  return Transfer(plan, platform).Split();
+DropResult SplitContainer(const SplitPlan& plan, Platform& platform) {
+  return Transfer(platform).Split(plan);
 }
 
-DropResult JoinContainer(const Plan& plan, Platform& platform) {
-  return Transfer(plan, platform).Join();
+DropResult JoinContainer(const JoinPlan& plan, Platform& platform) {
+  return Transfer(platform).Join(plan);
 }
 
 }  // namespace tarnvell

@@ -3,23 +3,31 @@
 #include "core/container.h"
 
 namespace tarnvell {
+namespace {
+
+// The completion notice after work that completed; notice 1 for a container
+// the split refused to read. A stop shows nothing here.
+DropResult Tell(const DropResult& result, NoticeId done, MessageSink& sink) {
+  if (result.kind() == DropResult::Kind::kCompleted)
+    sink.Show(NoticeFor(done));
+  else if (result.kind() == DropResult::Kind::kRefused)
+    sink.Show(NoticeFor(NoticeId::kReadError));
+  return result;
+}
+
+}  // namespace
 
 DropResult HandleDrop(const DropList& drop, MessageSink& sink,
                       Platform& platform) {
   const Plan plan = PlanDrop(drop, platform.Rules());
-  if (plan.action == Action::kRefuse) {
-    for (NoticeId id : plan.refusals) sink.Show(NoticeFor(id));
-    return {};
+  if (const auto* refusal = std::get_if<Refusal>(&plan)) {
+    for (NoticeId id : refusal->notices) sink.Show(NoticeFor(id));
+    return DropResult::Refused();
   }
-  const bool split = plan.action == Action::kSplit;
-  const DropResult result =
-      split ? SplitContainer(plan, platform) : JoinContainer(plan, platform);
-  // A split is refused only for a container it cannot read.
-  if (result.outcome == Outcome::kCompleted)
-    sink.Show(NoticeFor(split ? NoticeId::kSplitDone : NoticeId::kJoinDone));
-  else if (result.outcome == Outcome::kRefused)
-    sink.Show(NoticeFor(NoticeId::kReadError));
-  return result;
+  if (const auto* split = std::get_if<SplitPlan>(&plan))
+    return Tell(SplitContainer(*split, platform), NoticeId::kSplitDone, sink);
+  return Tell(JoinContainer(std::get<JoinPlan>(plan), platform),
+              NoticeId::kJoinDone, sink);
 }
 
 }  // namespace tarnvell

@@ -1,42 +1,43 @@
-// How a drop ended. A stop names the file it stopped on and a code: the
-// system's error number, or one of the program's own reasons below; it is put
-// into words only where it is shown (Describe).
+// How a drop ended: completed, refused with notices, or stopped on a file in
+// some step with a code. A stop is put into words in one place (StopMessage).
 #pragma once
 
 #include <string>
+#include <system_error>
 #include <utility>
+
+#include "core/status.h"
 
 namespace tarnvell {
 
-class Platform;
-
-// The program's own reasons, kept apart from the system's (positive) numbers.
-enum Reason : int {
-  kInputItself = -1,   // an output's name stands for an input
-  kChanged = -2,       // an input changed while it was being read
-  kTooLarge = -3,      // a join input too large for a container member
-  kNotRegular = -4,    // an input that is not a regular file
-  kNoMemory = -5,
-};
-
 struct Stop {
-  int code = 0;
-  std::string file;  // the file or folder it stopped on
+  std::error_code code;
+  Step step;
+  std::string file;  // the file or folder it stopped on, as the drop named it
 };
 
-enum class Outcome { kCompleted, kRefused, kStopped };
+// One of the three, chosen when it is made; there is no default.
+class DropResult {
+ public:
+  enum class Kind { kCompleted, kRefused, kStopped };
 
-struct DropResult {
-  Outcome outcome = Outcome::kRefused;
-  Stop stop;  // kStopped only
+  static DropResult Completed() { return DropResult(Kind::kCompleted, {}); }
+  static DropResult Refused() { return DropResult(Kind::kRefused, {}); }
+  static DropResult Stopped(Stop stop) {
+    return DropResult(Kind::kStopped, std::move(stop));
+  }
+
+  Kind kind() const { return kind_; }
+  bool completed() const { return kind_ == Kind::kCompleted; }
+  const Stop& stop() const { return stop_; }  // kStopped only
+
+ private:
+  DropResult(Kind kind, Stop stop) : kind_(kind), stop_(std::move(stop)) {}
+  Kind kind_;
+  Stop stop_;
 };
 
-inline DropResult Stopped(int code, std::string file) {
-  return {Outcome::kStopped, {code, std::move(file)}};
-}
-
-// A stop's code in words: the program's own reasons from its table, the
-// system's numbers as the platform says them.
-std::string Describe(int code, const Platform& platform);
+// "FILE: STEP: REASON", with the file as the front end shows it.
+std::string StopMessage(const Stop& stop, const std::string& shownFile);
 
 }  // namespace tarnvell

@@ -1,5 +1,7 @@
 #include "core/plan.h"
 
+#include <utility>
+
 namespace tarnvell {
 namespace {
 
@@ -11,27 +13,19 @@ Kind KindOf(const std::string& path) {
   return Kind::kNone;
 }
 
-Plan Refusal(std::vector<NoticeId> notices) {
-  Plan plan;
-  plan.refusals = std::move(notices);
-  return plan;
+Location LocationOf(const std::string& path, const PathRules& rules) {
+  return {DirectoryPart(path, rules), FileNamePart(path, rules)};
 }
 
-// Outputs go beside the naming path, named after its base name.
-void Place(Plan& plan, const std::string& naming, const PathRules& rules,
-           std::initializer_list<const char*> extensions) {
-  plan.folder = DirectoryPart(naming, rules);
-  const std::string base = BaseName(FileNamePart(naming, rules));
-  for (const char* ext : extensions) plan.outputs.push_back(base + ext);
+// An output beside the naming file, named after its base name.
+Location Beside(const Location& naming, const char* extension) {
+  return {naming.folder, BaseName(naming.name) + extension};
 }
 
 Plan PlanSplit(const std::string& path, const PathRules& rules) {
-  if (!HasExtension(path, ".fnt")) return Refusal({NoticeId::kNotContainer});
-  Plan plan;
-  plan.action = Action::kSplit;
-  plan.inputs = {path};
-  Place(plan, path, rules, {".pcx", ".txt"});
-  return plan;
+  if (!HasExtension(path, ".fnt")) return Refusal{{NoticeId::kNotContainer}};
+  const Location container = LocationOf(path, rules);
+  return SplitPlan{container, Beside(container, ".pcx"), Beside(container, ".txt")};
 }
 
 // Only one image and one text make a container; anything else is refused
@@ -39,17 +33,16 @@ Plan PlanSplit(const std::string& path, const PathRules& rules) {
 Plan PlanJoin(const std::string& path0, const std::string& path1,
               const PathRules& rules) {
   const Kind kinds[2] = {KindOf(path0), KindOf(path1)};
-  std::vector<NoticeId> refusals;
+  Refusal refusal;
   for (Kind kind : kinds)
-    if (kind == Kind::kNone) refusals.push_back(NoticeId::kCannotHandle);
-  if (!refusals.empty()) return Refusal(refusals);
-  if (kinds[0] == kinds[1]) return Refusal({NoticeId::kNotContainer});
-  Plan plan;
-  plan.action = Action::kJoin;
-  plan.inputs = {path0, path1};
-  plan.image = kinds[0] == Kind::kImage ? 0 : 1;
-  Place(plan, path1, rules, {".fnt"});
-  return plan;
+    if (kind == Kind::kNone) refusal.notices.push_back(NoticeId::kCannotHandle);
+  if (!refusal.notices.empty()) return refusal;
+  if (kinds[0] == kinds[1]) return Refusal{{NoticeId::kNotContainer}};
+  const Location first = LocationOf(path0, rules);
+  const Location second = LocationOf(path1, rules);
+  const bool imageFirst = kinds[0] == Kind::kImage;
+  return JoinPlan{imageFirst ? first : second, imageFirst ? second : first,
+                  Beside(second, ".fnt")};
 }
 
 }  // namespace
@@ -59,7 +52,7 @@ Plan PlanDrop(const DropList& drop, const PathRules& rules) {
     return PlanSplit(drop.paths[0], rules);
   if (drop.count == 2 && drop.paths.size() >= 2)
     return PlanJoin(drop.paths[0], drop.paths[1], rules);
-  return Refusal({NoticeId::kWrongCount});
+  return Refusal{{NoticeId::kWrongCount}};
 }
 
 }  // namespace tarnvell

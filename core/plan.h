@@ -1,10 +1,10 @@
 // What a drop means, worked out from its paths alone before any file is
-// touched: a split, a join or a refusal, and where every output goes.
+// touched: a refusal, a split or a join, and where every output goes.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "core/notice.h"
@@ -19,17 +19,35 @@ struct DropList {
   std::vector<std::string> paths;
 };
 
-enum class Action { kRefuse, kSplit, kJoin };
-
-struct Plan {
-  Action action = Action::kRefuse;
-  std::vector<NoticeId> refusals;  // kRefuse: the notices, in order
-  // kSplit: the container; kJoin: the image and the text, in drop order.
-  std::vector<std::string> inputs;
-  size_t image = 0;                // kJoin: which input is the image
-  std::string folder;              // where the outputs go ("" current)
-  std::vector<std::string> outputs;  // split: image, text; join: container
+// A file as a folder ("" the current one; else with its last separator) and
+// a bare name in it.
+struct Location {
+  std::string folder;
+  std::string name;
+  std::string Path() const { return folder + name; }
 };
+
+// The notices that explain why the drop is not taken, in order.
+struct Refusal {
+  std::vector<NoticeId> notices;
+};
+
+// The container, and its two outputs beside it.
+struct SplitPlan {
+  Location container;
+  Location image;
+  Location text;
+};
+
+// The image and the text, and the container they make, in the text's or the
+// image's folder, whichever was dropped second.
+struct JoinPlan {
+  Location image;
+  Location text;
+  Location container;
+};
+
+using Plan = std::variant<Refusal, SplitPlan, JoinPlan>;
 
 Plan PlanDrop(const DropList& drop, const PathRules& rules);
 

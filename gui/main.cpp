@@ -2,9 +2,9 @@
 // one drop.
 #include <QApplication>
 
-#include "cli/options.h"
+#include "frontend/options.h"
 #include "gui/window.h"
-#include "platform/posix_front_end.h"
+#include "frontend/posix.h"
 #include "platform/posix_platform.h"
 
 int main(int argc, char** argv) {

@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "platform/posix_front_end.h"
+#include "frontend/posix.h"
 
 namespace tarnvell {
 

@@ -13,7 +13,7 @@
 #include <functional>
 
 #include "core/drop.h"
-#include "platform/posix_front_end.h"
+#include "frontend/posix.h"
 #include "platform/posix_platform.h"
 #include "tests/fault_platform.h"
 #include "tests/support.h"

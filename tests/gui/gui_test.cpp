@@ -18,9 +18,9 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "cli/options.h"
+#include "frontend/options.h"
 #include "gui/window.h"
-#include "platform/posix_front_end.h"
+#include "frontend/posix.h"
 #include "platform/posix_platform.h"
 #include "tests/support.h"
 

@@ -1,4 +1,4 @@
-#include "platform/posix_front_end.h"
+#include "frontend/posix.h"
 
 #include <iconv.h>
 #include <pthread.h>

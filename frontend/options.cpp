@@ -1,4 +1,4 @@
-#include "cli/options.h"
+#include "frontend/options.h"
 
 #include <cerrno>
 #include <cstring>
