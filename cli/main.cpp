@@ -1,78 +1,54 @@
-// The command-line front end: the arguments are one drop of files, and each
-// notice is printed as "caption: text" in UTF-8.
+// The command-line front end on POSIX systems: the command line shared with
+// the Windows console program, over the POSIX platform, printing UTF-8.
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
-#include "frontend/options.h"
-#include "core/drop.h"
+#include "frontend/command.h"
 #include "frontend/posix.h"
 #include "platform/posix_platform.h"
 
 namespace {
 
-// Followed by the options (PrintUsage).
-const char kUsage[] =
-    "Usage: tarnvell [OPTION]... FILE...\n"
-    "Split a font container or join its two members, as one drop of FILEs.\n"
-    "\n"
-    "  tarnvell NAME.fnt           write NAME.pcx and NAME.txt beside it\n"
-    "  tarnvell IMAGE.pcx TEXT.txt join them into a .fnt named after the\n"
-    "                              second file, in the second file's folder\n"
-    "                              (the two may come in either order)\n"
-    "\n"
-    "Existing output files are replaced once the new ones are complete.\n"
-    "\n"
-    "Exit status: 0 when the split or join completed, 1 when the files were\n"
-    "refused or the work failed, 2 for a usage error.\n";
-
-using tarnvell::Utf8FromCp932;
-
-// Completions go to standard output, refusals to standard error. A notice
-// that cannot be written is remembered, so the exit status can say so.
-class ConsoleSink : public tarnvell::MessageSink {
+// Every write is flushed at once; the first that fails is remembered, so the
+// exit status can say so.
+class PosixConsole : public tarnvell::Console {
  public:
-  void Show(const tarnvell::Notice& notice) override {
-    std::FILE* stream = notice.Completes() ? stdout : stderr;
-    if (std::fprintf(stream, "%s: %s\n", Utf8FromCp932(notice.caption).c_str(),
-                     Utf8FromCp932(notice.text).c_str()) < 0 ||
-        std::fflush(stream) != 0) {
-      if (lostError == 0) lostError = errno != 0 ? errno : EIO;
+  void Out(const std::string& text) override { Write(stdout, text); }
+  void Err(const std::string& text) override { Write(stderr, text); }
+
+  std::string Lost() override {
+    errno = 0;
+    if (lostError_ == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout)))
+      lostError_ = errno != 0 ? errno : EIO;
+    return lostError_ == 0 ? std::string() : std::strerror(lostError_);
+  }
+
+  std::string NoticeText(const char* cp932) override {
+    return tarnvell::Utf8FromCp932(cp932);
+  }
+
+  std::string FullPath(const std::string& path) override {
+    return tarnvell::AbsolutePath(path, tarnvell::CurrentDir());
+  }
+
+ private:
+  void Write(std::FILE* stream, const std::string& text) {
+    errno = 0;
+    if (std::fputs(text.c_str(), stream) < 0 || std::fflush(stream) != 0) {
+      if (lostError_ == 0) lostError_ = errno != 0 ? errno : EIO;
     }
   }
-  int lostError = 0;  // why a notice could not be written, or 0
+
+  int lostError_ = 0;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  using tarnvell::Finish;
   tarnvell::HandleSignalsForCleanUp();
-  const tarnvell::Arguments args = tarnvell::ParseArguments(argc, argv);
-  if (args.request != tarnvell::Request::kFiles)
-    return tarnvell::AnswerRequest(args, "tarnvell", kUsage);
-  if (args.files.empty()) {
-    tarnvell::PrintUsage(kUsage, stderr);
-    return tarnvell::kExitUsage;
-  }
-
-  // Opened as given, so relative names work in folders of any depth.
-  tarnvell::DropList drop;
-  drop.paths = args.files;
-  drop.count = static_cast<uint32_t>(drop.paths.size());
-
   tarnvell::PosixPlatform platform;
-  ConsoleSink sink;
-  const tarnvell::DropResult result = tarnvell::HandleDrop(drop, sink, platform);
-  // The file is named by its full path where the current folder can be told.
-  if (result.kind() == tarnvell::DropResult::Kind::kStopped) {
-    const tarnvell::Stop& stop = result.stop();
-    const std::string shown = tarnvell::Printable(
-        tarnvell::AbsolutePath(stop.file, tarnvell::CurrentDir()));
-    std::fprintf(stderr, "tarnvell: %s\n",
-                 tarnvell::StopMessage(stop, shown).c_str());
-  }
-  return Finish("tarnvell",
-                result.completed() ? tarnvell::kExitDone : tarnvell::kExitFailed,
-                sink.lostError);
+  PosixConsole console;
+  return tarnvell::RunCommandLine(argc, argv, "tarnvell", platform, console);
 }

@@ -23,7 +23,8 @@ struct OpenInput {
 // ended it, if any.
 class Transfer {
  public:
-  explicit Transfer(Platform& platform) : platform_(platform) {}
+  Transfer(Platform& platform, const DropOptions& options)
+      : platform_(platform), keepExisting_(options.keepExisting) {}
 
   DropResult Split(const SplitPlan& plan);
   DropResult Join(const JoinPlan& plan);
@@ -39,8 +40,8 @@ class Transfer {
   Folder* FolderOf(const std::string& path);
   bool Open(const Location& where, OpenInput& in);
   bool Unchanged(OpenInput& in);
-  bool NoOutputIsAnInput(const std::vector<const Location*>& outputs,
-                         const std::vector<const OpenInput*>& inputs);
+  bool OutputsMayBeWritten(const std::vector<const Location*>& outputs,
+                           const std::vector<const OpenInput*>& inputs);
   bool Create(const Location& where, std::unique_ptr<Output>& out);
   bool Write(const Location& where, Output& out, const void* data, uint32_t n);
   bool CopyPadded(OpenInput& in, uint32_t offset, uint32_t length,
@@ -51,6 +52,7 @@ class Transfer {
                    const Location& where);
 
   Platform& platform_;
+  const bool keepExisting_;
   std::map<std::string, std::unique_ptr<Folder>> folders_;
   Stop stop_{};
 };
@@ -96,9 +98,12 @@ bool Transfer::Unchanged(OpenInput& in) {
          Fail(in.where->Path(), Failed(Step::kRead, Reason::kChanged));
 }
 
-// No output may replace an input, through a link or a second name of it.
-bool Transfer::NoOutputIsAnInput(const std::vector<const Location*>& outputs,
-                                 const std::vector<const OpenInput*>& inputs) {
+// No output may replace an input, through a link or a second name of it; and
+// none may replace anything where existing files are kept, checked for every
+// output before the first is written.
+bool Transfer::OutputsMayBeWritten(const std::vector<const Location*>& outputs,
+                                   const std::vector<const OpenInput*>& inputs) {
+  std::vector<std::string> existing;
   for (const Location* out : outputs) {
     Folder* folder = FolderOf(out->folder);
     if (folder == nullptr) return false;
@@ -109,8 +114,12 @@ bool Transfer::NoOutputIsAnInput(const std::vector<const Location*>& outputs,
     for (const OpenInput* in : inputs)
       if (exists && SameFile(there, in->version))
         return Fail(out->Path(), Failed(Step::kNone, Reason::kInputItself));
+    if (exists && keepExisting_) existing.push_back(out->Path());
   }
-  return true;
+  if (existing.empty()) return true;
+  Fail(existing[0], Failed(Step::kNone, Reason::kExists));
+  stop_.more.assign(existing.begin() + 1, existing.end());
+  return false;
 }
 
 // A new file is made in its folder: a failure there is the folder's, unless
@@ -194,7 +203,7 @@ DropResult Transfer::Split(const SplitPlan& plan) {
   if (!SignatureMatches(head) || delivered < kMemberTableEnd)
     return DropResult::Refused();
   const ContainerHeader h = DecodeHeader(head);
-  const bool ok = NoOutputIsAnInput({&plan.image, &plan.text}, {&in}) &&
+  const bool ok = OutputsMayBeWritten({&plan.image, &plan.text}, {&in}) &&
                   SplitMember(in, h.imageOffset, h.imageSize, plan.image) &&
                   SplitMember(in, h.textOffset, h.textSize, plan.text);
   return ok ? DropResult::Completed() : Stopped();
@@ -216,7 +225,7 @@ DropResult Transfer::Join(const JoinPlan& plan) {
                          static_cast<uint32_t>(text.version.size)),
                head);
   std::unique_ptr<Output> out;
-  const bool ok = NoOutputIsAnInput({&plan.container}, {&image, &text}) &&
+  const bool ok = OutputsMayBeWritten({&plan.container}, {&image, &text}) &&
                   Create(plan.container, out) &&
                   Write(plan.container, *out, head, kHeaderSize) &&
                   CopyWhole(image, plan.container, *out) &&
@@ -227,12 +236,14 @@ DropResult Transfer::Join(const JoinPlan& plan) {
 
 }  // namespace
 
-DropResult SplitContainer(const SplitPlan& plan, Platform& platform) {
-  return Transfer(platform).Split(plan);
+DropResult SplitContainer(const SplitPlan& plan, Platform& platform,
+                          const DropOptions& options) {
+  return Transfer(platform, options).Split(plan);
 }
 
-DropResult JoinContainer(const JoinPlan& plan, Platform& platform) {
-  return Transfer(platform).Join(plan);
+DropResult JoinContainer(const JoinPlan& plan, Platform& platform,
+                         const DropOptions& options) {
+  return Transfer(platform, options).Join(plan);
 }
 
 }  // namespace tarnvell

@@ -10,9 +10,11 @@ namespace tarnvell {
 
 // Writes the container's members as the plan's two outputs. Refused (nothing
 // written) when the container's header cannot be read.
-DropResult SplitContainer(const SplitPlan& plan, Platform& platform);
+DropResult SplitContainer(const SplitPlan& plan, Platform& platform,
+                          const DropOptions& options = {});
 
 // Writes the plan's image and text as one container.
-DropResult JoinContainer(const JoinPlan& plan, Platform& platform);
+DropResult JoinContainer(const JoinPlan& plan, Platform& platform,
+                         const DropOptions& options = {});
 
 }  // namespace tarnvell

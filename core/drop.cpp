@@ -18,15 +18,16 @@ DropResult Tell(const DropResult& result, NoticeId done, MessageSink& sink) {
 }  // namespace
 
 DropResult HandleDrop(const DropList& drop, MessageSink& sink,
-                      Platform& platform) {
-  const Plan plan = PlanDrop(drop, platform.Rules());
+                      Platform& platform, const DropOptions& options) {
+  const Plan plan = PlanDrop(drop, platform.Rules(), options);
   if (const auto* refusal = std::get_if<Refusal>(&plan)) {
     for (NoticeId id : refusal->notices) sink.Show(NoticeFor(id));
     return DropResult::Refused();
   }
   if (const auto* split = std::get_if<SplitPlan>(&plan))
-    return Tell(SplitContainer(*split, platform), NoticeId::kSplitDone, sink);
-  return Tell(JoinContainer(std::get<JoinPlan>(plan), platform),
+    return Tell(SplitContainer(*split, platform, options), NoticeId::kSplitDone,
+                sink);
+  return Tell(JoinContainer(std::get<JoinPlan>(plan), platform, options),
               NoticeId::kJoinDone, sink);
 }
 

@@ -17,6 +17,6 @@ class MessageSink {
 
 // Handles one drop completely and returns once its last notice is dismissed.
 DropResult HandleDrop(const DropList& drop, MessageSink& sink,
-                      Platform& platform);
+                      Platform& platform, const DropOptions& options = {});
 
 }  // namespace tarnvell

@@ -5,6 +5,7 @@
 #include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "core/status.h"
 
@@ -14,6 +15,7 @@ struct Stop {
   std::error_code code;
   Step step;
   std::string file;  // the file or folder it stopped on, as the drop named it
+  std::vector<std::string> more = {};  // further files, for the same reason
 };
 
 // One of the three, chosen when it is made; there is no default.

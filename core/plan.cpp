@@ -45,14 +45,30 @@ Plan PlanJoin(const std::string& path0, const std::string& path1,
                   Beside(second, ".fnt")};
 }
 
-}  // namespace
-
-Plan PlanDrop(const DropList& drop, const PathRules& rules) {
+Plan PlanByRules(const DropList& drop, const PathRules& rules) {
   if (drop.count == 1 && drop.paths.size() >= 1)
     return PlanSplit(drop.paths[0], rules);
   if (drop.count == 2 && drop.paths.size() >= 2)
     return PlanJoin(drop.paths[0], drop.paths[1], rules);
   return Refusal{{NoticeId::kWrongCount}};
+}
+
+}  // namespace
+
+Plan PlanDrop(const DropList& drop, const PathRules& rules,
+              const DropOptions& options) {
+  Plan plan = PlanByRules(drop, rules);
+  if (options.folder.empty()) return plan;
+  // The outputs keep their names and move to the chosen folder.
+  std::string folder = options.folder;
+  if (folder.back() != rules.separator) folder += rules.separator;
+  if (auto* split = std::get_if<SplitPlan>(&plan)) {
+    split->image.folder = folder;
+    split->text.folder = folder;
+  } else if (auto* join = std::get_if<JoinPlan>(&plan)) {
+    join->container.folder = folder;
+  }
+  return plan;
 }
 
 }  // namespace tarnvell

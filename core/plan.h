@@ -49,6 +49,13 @@ struct JoinPlan {
 
 using Plan = std::variant<Refusal, SplitPlan, JoinPlan>;
 
-Plan PlanDrop(const DropList& drop, const PathRules& rules);
+// How a drop places its outputs; left as they are, as the rules above say.
+struct DropOptions {
+  std::string folder;         // where every output goes; "" beside the files
+  bool keepExisting = false;  // stop before writing if any output exists
+};
+
+Plan PlanDrop(const DropList& drop, const PathRules& rules,
+              const DropOptions& options = {});
 
 }  // namespace tarnvell

@@ -29,6 +29,7 @@ class ReasonCategoryImpl : public std::error_category {
       case Reason::kTooLarge: return "too large for a container member";
       case Reason::kNotRegular: return "not a regular file";
       case Reason::kNoMemory: return "not enough memory";
+      case Reason::kExists: return "already exists";
     }
     return "unknown reason";
   }

@@ -31,6 +31,7 @@ enum class Reason {
   kTooLarge,         // a join input too large for a container member
   kNotRegular,       // an input that is not a regular file
   kNoMemory,
+  kExists,           // an output already there, where none may be replaced
 };
 
 const std::error_category& ReasonCategory();

@@ -1,30 +1,48 @@
 // The command-line conventions that tarnvell and tarnvell-gui share: -h and
 // --help, -V and --version, -- ends the options, every other argument is a
-// file; and the exit status once standard output has been flushed.
+// file; the options only the command line takes; and the exit status once
+// standard output has been flushed.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "core/plan.h"
+
 namespace tarnvell {
 
 enum ExitCode { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
 
-enum class Request { kFiles, kHelp, kVersion, kUnknownOption };
+enum class Request { kFiles, kHelp, kVersion, kUnknownOption, kBadUsage };
+
+// What the command line does with its files: one drop, or a look inside each.
+enum class Mode { kDrop, kList, kTest };
 
 struct Arguments {
   Request request = Request::kFiles;
   std::vector<std::string> files;  // kFiles: the file arguments, as given
-  std::string option;              // kUnknownOption: the first one
+  std::string option;  // kUnknownOption: the first one; kBadUsage: the offending one
+  std::string problem;  // kBadUsage: what is wrong with it
+  // The command line's own options.
+  Mode mode = Mode::kDrop;
+  bool json = false;
+  DropOptions drop;
 };
 
 // Reads argv[1] to argv[argc - 1]; the first option that is not a file
-// decides the request. A lone "-" is a file.
-Arguments ParseArguments(int argc, const char* const* argv);
+// decides the request. A lone "-" is a file. Only the command line (not the
+// window) takes -l, -t, --json, -C and -n; its one-letter options may be run
+// together ("-tn", "-Cout").
+Arguments ParseArguments(int argc, const char* const* argv,
+                         bool commandLine = false);
 
-// Prints a program's own usage text, then the options list both share.
+// A program's own usage text, then its own options and those both share.
+std::string UsageText(const char* usage, const char* moreOptions = "");
 void PrintUsage(const char* usage, std::FILE* stream);
+
+// The line that says what is wrong with a kUnknownOption or kBadUsage.
+std::string UsageError(const Arguments& args, const char* name);
 
 // Answers a request other than kFiles for the program `name` and returns
 // its exit status: the usage on `out`, "name VERSION" on `out`, or the
@@ -41,5 +59,10 @@ int Finish(const char* name, int code, int lostError,
 // so a file name cannot send escape sequences. That covers the C1 controls
 // too, whether as raw bytes 0x80-0x9F or as UTF-8 (U+0080-U+009F).
 std::string Printable(const std::string& name);
+
+// A name as a JSON string, quotes included: UTF-8 as it is, control
+// characters escaped as JSON has them, and each byte that is not UTF-8 as the
+// four characters \xHH (as Printable shows it).
+std::string JsonString(const std::string& name);
 
 }  // namespace tarnvell

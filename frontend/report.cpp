@@ -1,0 +1,186 @@
+#include "frontend/report.h"
+
+#include <initializer_list>
+
+#include "core/outcome.h"
+#include "frontend/options.h"
+
+namespace tarnvell {
+namespace {
+
+// `text` with each "%s" replaced by the next of `values`, in order.
+std::string Fill(const char* text, std::initializer_list<std::string> values) {
+  std::string out;
+  auto value = values.begin();
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (p[0] == '%' && p[1] == 's' && value != values.end()) {
+      out += *value++;
+      ++p;
+    } else {
+      out += *p;
+    }
+  }
+  return out;
+}
+
+std::string Number(uint64_t n) { return std::to_string(n); }
+
+const char* ProblemText(Problem problem) {
+  switch (problem) {
+    case Problem::kBadSignature: return "bad signature";
+    case Problem::kShortHeader: return "the header is shorter than its member table";
+    case Problem::kImagePastEnd: return "the image member runs past the end of the file";
+    case Problem::kTextPastEnd: return "the text member runs past the end of the file";
+    case Problem::kImageOverlapsHeader: return "the image member overlaps the header";
+    case Problem::kTextOverlapsHeader: return "the text member overlaps the header";
+    case Problem::kMembersOverlap: return "the members overlap each other";
+    case Problem::kNotPcx: return "the image member has no PCX header";
+  }
+  return "";
+}
+
+const char* ProblemKey(Problem problem) {
+  switch (problem) {
+    case Problem::kBadSignature: return "bad_signature";
+    case Problem::kShortHeader: return "short_header";
+    case Problem::kImagePastEnd: return "image_past_end";
+    case Problem::kTextPastEnd: return "text_past_end";
+    case Problem::kImageOverlapsHeader: return "image_overlaps_header";
+    case Problem::kTextOverlapsHeader: return "text_overlaps_header";
+    case Problem::kMembersOverlap: return "members_overlap";
+    case Problem::kNotPcx: return "not_pcx";
+  }
+  return "";
+}
+
+const char* KindText(TextKind kind) {
+  switch (kind) {
+    case TextKind::kEmpty: return "empty";
+    case TextKind::kAscii: return "ASCII";
+    case TextKind::kUtf8: return "UTF-8";
+    case TextKind::kCp932: return "CP932";
+    case TextKind::kOther: return "other bytes";
+  }
+  return "";
+}
+
+const char* KindKey(TextKind kind) {
+  switch (kind) {
+    case TextKind::kEmpty: return "empty";
+    case TextKind::kAscii: return "ascii";
+    case TextKind::kUtf8: return "utf-8";
+    case TextKind::kCp932: return "cp932";
+    case TextKind::kOther: return "other";
+  }
+  return "";
+}
+
+std::string Problems(const Inspection& r) {
+  std::string out;
+  for (Problem p : r.problems) out += (out.empty() ? "" : "; ") + std::string(ProblemText(p));
+  return out;
+}
+
+// A member's lines of a --list block: where a split writes it, where it lies.
+std::string MemberLines(const char* what, const MemberView& m) {
+  std::string out = "  " + std::string(what);
+  if (m.output) out += " -> " + Printable(m.output->Path());
+  out += "\n    " + Fill("offset %s, length %s", {Number(m.offset), Number(m.length)});
+  if (m.pastEnd > 0)
+    out += Fill(", past the end of the file: %s (a split writes zeros)", {Number(m.pastEnd)});
+  return out + "\n";
+}
+
+std::string PcxLine(const Inspection& r) {
+  if (!r.pcx) return std::string("    ") + "no PCX header" + "\n";
+  const PcxHeader& h = *r.pcx;
+  return "    " +
+         Fill("PCX: %s x %s pixels, bits per pixel: %s, planes: %s, version %s, %s",
+              {Number(h.width), Number(h.height), Number(h.bitsPerPixel),
+               Number(h.planes), Number(h.version),
+               h.runLength ? "run-length encoded" : "not encoded"}) +
+         "\n";
+}
+
+std::string Quoted(const std::string& s) { return JsonString(s); }
+
+// "STEP: REASON", in English for scripts, as a stop message ends.
+std::string FailureText(const Status& s) {
+  const std::string step = s.step != Step::kNone ? std::string(StepText(s.step)) + ": " : "";
+  return step + s.code.message();
+}
+
+std::string JsonMember(const char* kind, const MemberView& m, const std::string& details) {
+  return std::string("      {\"kind\": \"") + kind + "\", \"name\": " +
+         (m.output ? Quoted(m.output->Path()) : "null") +
+         ", \"offset\": " + Number(m.offset) + ", \"length\": " + Number(m.length) +
+         ", \"past_end\": " + Number(m.pastEnd) + ", " + details + "}";
+}
+
+std::string JsonPcx(const Inspection& r) {
+  if (!r.pcx) return "\"pcx\": null";
+  const PcxHeader& h = *r.pcx;
+  return "\"pcx\": {\"width\": " + Number(h.width) + ", \"height\": " + Number(h.height) +
+         ", \"bits_per_pixel\": " + Number(h.bitsPerPixel) + ", \"planes\": " +
+         Number(h.planes) + ", \"version\": " + Number(h.version) +
+         ", \"run_length_encoded\": " + (h.runLength ? "true" : "false") + "}";
+}
+
+std::string JsonFile(const Inspection& r) {
+  std::string problems;
+  if (!r.status.ok()) problems = "\"unreadable\"";
+  for (Problem p : r.problems)
+    problems += (problems.empty() ? "\"" : ", \"") + std::string(ProblemKey(p)) + "\"";
+  std::string members;
+  if (r.container && r.status.ok())
+    members = "\n" + JsonMember("image", r.image, JsonPcx(r)) + ",\n" +
+              JsonMember("text", r.text,
+                         "\"lines\": " + Number(r.lines) + ", \"looks_like\": \"" +
+                             KindKey(r.textKind) + "\"") +
+              "\n    ";
+  const bool read = r.status.ok();
+  const std::string error = read ? "null" : Quoted(FailureText(r.status));
+  return "  {\n    \"file\": " + Quoted(r.file) + ",\n    \"ok\": " +
+         (r.ok() ? "true" : "false") + ",\n    \"error\": " + error +
+         ",\n    \"problems\": [" + problems + "],\n    \"size\": " +
+         (read ? Number(r.size) : "null") + ",\n    \"container\": " +
+         (r.container && read ? "true" : "false") + ",\n    \"uncovered_bytes\": " +
+         Number(r.uncovered) + ",\n    \"members\": [" + members + "]\n  }";
+}
+
+}  // namespace
+
+std::string ReadFailure(const Inspection& r) {
+  return StopMessage(Stop{r.status.code, r.status.step, r.file}, Printable(r.file));
+}
+
+std::string ListBlock(const Inspection& r) {
+  const std::string file = Printable(r.file);
+  if (!r.status.ok()) return "";
+  if (!r.container)
+    return Fill("%s: not a font container: %s", {file, Problems(r)}) + "\n";
+  std::string out = Fill("%s: font container, size %s", {file, Number(r.size)}) + "\n";
+  out += MemberLines("image member", r.image) + PcxLine(r);
+  out += MemberLines("text member", r.text) + "    " +
+         Fill("lines: %s, %s", {Number(r.lines), KindText(r.textKind)}) + "\n";
+  if (r.uncovered > 0)
+    out += "  " + Fill("bytes that no member covers: %s", {Number(r.uncovered)}) + "\n";
+  for (Problem p : r.problems)
+    out += "  " + Fill("problem: %s", {ProblemText(p)}) + "\n";
+  return out;
+}
+
+std::string TestLine(const Inspection& r) {
+  if (!r.status.ok()) return ReadFailure(r) + "\n";
+  if (r.ok()) return Fill("%s: OK", {Printable(r.file)}) + "\n";
+  return Printable(r.file) + ": " + Problems(r) + "\n";
+}
+
+std::string JsonReport(const std::vector<Inspection>& inspections) {
+  std::string out = "[";
+  for (size_t i = 0; i < inspections.size(); ++i)
+    out += (i == 0 ? "\n" : ",\n") + JsonFile(inspections[i]);
+  return out + (inspections.empty() ? "]\n" : "\n]\n");
+}
+
+}  // namespace tarnvell
