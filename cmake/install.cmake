@@ -19,6 +19,9 @@ if(WIN32)
 endif()
 
 install(TARGETS tarnvell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Bash completion, where bash-completion looks for it: by the command's name.
+install(FILES cli/tarnvell.bash RENAME tarnvell
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
 # One manual page covers the command line and the window; tarnvell-gui(1) is
 # a link to it. Compressed where gzip is found, as man readers expect.
