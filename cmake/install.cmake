@@ -7,12 +7,13 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     WORLD_READ WORLD_EXECUTE)
 
 if(WIN32)
-  # The Windows zip: the exe with a short guide and the licence beside it,
-  # both with Windows line ends so that any editor shows them right.
+  # The Windows zip: the window and the command line with a short guide and
+  # the licence beside them, both with Windows line ends so that any editor
+  # shows them right.
   configure_file(docs/windows-readme.txt ${CMAKE_BINARY_DIR}/README.txt
                  @ONLY NEWLINE_STYLE CRLF)
   configure_file(LICENSE ${CMAKE_BINARY_DIR}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
-  install(TARGETS tarnvell RUNTIME DESTINATION .)
+  install(TARGETS tarnvell tarnvell-cli RUNTIME DESTINATION .)
   install(FILES ${CMAKE_BINARY_DIR}/README.txt ${CMAKE_BINARY_DIR}/LICENSE.txt
           DESTINATION .)
   return()

@@ -8,9 +8,11 @@ if(MSVC)
   target_compile_definitions(tarnvell_shell PUBLIC _CRT_SECURE_NO_WARNINGS)
 endif()
 
-# The version resource makes the exe's Properties show the project version.
+# The version resource makes each exe's Properties show the project version.
 enable_language(RC)
-configure_file(cmake/tarnvell.rc.in ${CMAKE_BINARY_DIR}/tarnvell.rc @ONLY)
+foreach(TARNVELL_EXE tarnvell tarnvell-cli)
+  configure_file(cmake/tarnvell.rc.in ${CMAKE_BINARY_DIR}/${TARNVELL_EXE}.rc @ONLY)
+endforeach()
 
 # The icon resource: one .ico made from the SVG's PNGs, the 256-pixel one
 # kept as PNG. Without the tools (a Windows build machine may lack them) the
@@ -39,6 +41,11 @@ endif()
 add_executable(tarnvell WIN32 shell/main.cpp ${CMAKE_BINARY_DIR}/tarnvell.rc
                ${icon_rc})
 target_link_libraries(tarnvell PRIVATE tarnvell_shell)
+
+# The same command line as on Linux, for consoles and batch files.
+add_executable(tarnvell-cli cli/windows_main.cpp ${CMAKE_BINARY_DIR}/tarnvell-cli.rc
+               ${icon_rc})
+target_link_libraries(tarnvell-cli PRIVATE tarnvell_command tarnvell_platform shell32)
 
 if(TARNVELL_TESTS)
   # The real window in the test process, fed drop handles built by hand.
