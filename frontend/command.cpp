@@ -10,18 +10,19 @@
 namespace tarnvell {
 namespace {
 
-// Followed by the options (UsageText).
+// Followed by the options (UsageText); %s is the program's name.
 const char kUsage[] =
-    "Usage: tarnvell [OPTION]... FILE...\n"
+    "Usage: %s [OPTION]... FILE...\n"
     "Split a font container or join its two members, as one drop of FILEs;\n"
     "or look inside containers.\n"
     "\n"
-    "  tarnvell NAME.fnt           write NAME.pcx and NAME.txt beside it\n"
-    "  tarnvell IMAGE.pcx TEXT.txt join them into a .fnt named after the\n"
-    "                              second file, in the second file's folder\n"
-    "                              (the two may come in either order)\n"
-    "  tarnvell --list NAME.fnt... show what each container holds\n"
-    "  tarnvell --test NAME.fnt... check each container\n"
+    "  %s NAME.fnt\n"
+    "      write NAME.pcx and NAME.txt beside it\n"
+    "  %s IMAGE.pcx TEXT.txt\n"
+    "      join them into a .fnt named after the second file, in the second\n"
+    "      file's folder (the two may come in either order)\n"
+    "  %s --list NAME.fnt...\n"
+    "      show what each container holds; --test checks each one\n"
     "\n"
     "Existing output files are replaced once the new ones are complete.\n"
     "\n"
@@ -40,7 +41,12 @@ const char kCommandOptions[] =
     "  -n, --no-clobber\n"
     "                 write nothing when any output exists already\n";
 
-std::string Usage() { return UsageText(kUsage, kCommandOptions); }
+std::string Usage(const std::string& name) {
+  std::string text = UsageText(kUsage, kCommandOptions);
+  for (size_t at = text.find("%s"); at != std::string::npos; at = text.find("%s", at))
+    text.replace(at, 2, name);
+  return text;
+}
 
 // Completions go to standard output, refusals to standard error.
 class NoticePrinter : public MessageSink {
@@ -109,7 +115,7 @@ int RunCommandLine(int argc, const char* const* argv, const char* name,
   int code = kExitUsage;
   switch (args.request) {
     case Request::kHelp:
-      console.Out(Usage());
+      console.Out(Usage(name));
       code = kExitDone;
       break;
     case Request::kVersion:
@@ -118,11 +124,11 @@ int RunCommandLine(int argc, const char* const* argv, const char* name,
       break;
     case Request::kUnknownOption:
     case Request::kBadUsage:
-      console.Err(UsageError(args, name) + Usage());
+      console.Err(UsageError(args, name) + Usage(name));
       break;
     case Request::kFiles:
       if (args.files.empty())
-        console.Err(Usage());
+        console.Err(Usage(name));
       else if (args.mode == Mode::kDrop)
         code = Drop(args, name, platform, console);
       else
