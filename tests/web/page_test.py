@@ -201,7 +201,7 @@ def main(page_file, examples, work, screenshot=None):
     def stop():
         """stop dialog names the file"""
         page.drop(at("folder.fnt"))
-        notice("Tarnvell", "folder.fnt: a folder, not a file")
+        notice("Tarnvell", "folder.fnt: opening: a folder, not a file")
         expect(page.links(), [])
 
     def offline():
