@@ -114,7 +114,7 @@ class PageInput : public Input {
   int index_;
 };
 
-// An output being collected, offered once published; outputs are volume 2.
+// An output being collected, offered once published.
 class PageOutput : public Output {
  public:
   PageOutput(std::string name, std::vector<PlacedOutput>& placed)
@@ -151,10 +151,11 @@ class PageOutput : public Output {
   }
 
   // A download has no permissions, owner or disk of its own: the output is
-  // made one blob, checked, and replaces any output of its name.
+  // made one blob and checked, which ends its writing, and replaces any
+  // output of its name.
   Status Publish() override {
     const int code = page_finish(handle_, static_cast<double>(size_));
-    if (code < 0) return PageFailed(Step::kFlush, code);
+    if (code < 0) return PageFailed(Step::kWrite, code);
     for (auto at = placed_.begin(); at != placed_.end(); ++at) {
       if (at->name != name_) continue;
       page_release(at->handle);
@@ -203,6 +204,7 @@ class PageFolder : public Folder {
     *exists = false;
     for (const PlacedOutput& out : placed_) {
       if (out.name != name) continue;
+      // Volume 2: no output is ever one of the dropped files (volume 1).
       *identity = FileIdentity{2, static_cast<uint64_t>(out.handle), out.size, 0};
       *exists = true;
     }
