@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "frontend/language.h"
 #include "frontend/options.h"
 #include "core/drop.h"
 #include "frontend/posix.h"
@@ -26,7 +27,7 @@ const char kUsage[] =
     "Exit status: 0 when the split or join completed, 1 when the files were\n"
     "refused or the work failed, 2 for a usage error.\n";
 
-using tarnvell::Utf8FromCp932;
+using tarnvell::NoticeUtf8;
 
 // Completions go to standard output, refusals to standard error. A notice
 // that cannot be written is remembered, so the exit status can say so.
@@ -34,8 +35,9 @@ class ConsoleSink : public tarnvell::MessageSink {
  public:
   void Show(const tarnvell::Notice& notice) override {
     std::FILE* stream = notice.Completes() ? stdout : stderr;
-    if (std::fprintf(stream, "%s: %s\n", Utf8FromCp932(notice.caption).c_str(),
-                     Utf8FromCp932(notice.text).c_str()) < 0 ||
+    if (std::fprintf(stream, "%s: %s\n",
+                     NoticeUtf8(notice.caption, notice.englishCaption).c_str(),
+                     NoticeUtf8(notice.text, notice.english).c_str()) < 0 ||
         std::fflush(stream) != 0) {
       if (lostError == 0) lostError = errno != 0 ? errno : EIO;
     }
@@ -48,6 +50,7 @@ class ConsoleSink : public tarnvell::MessageSink {
 int main(int argc, char** argv) {
   using tarnvell::Finish;
   tarnvell::HandleSignalsForCleanUp();
+  tarnvell::SetUserTexts(tarnvell::Texts::FromEnvironment());
   const tarnvell::Arguments args = tarnvell::ParseArguments(argc, argv);
   if (args.request != tarnvell::Request::kFiles)
     return tarnvell::AnswerRequest(args, "tarnvell", kUsage);
@@ -70,7 +73,7 @@ int main(int argc, char** argv) {
     const std::string shown = tarnvell::Printable(
         tarnvell::AbsolutePath(stop.file, tarnvell::CurrentDir()));
     std::fprintf(stderr, "tarnvell: %s\n",
-                 tarnvell::StopMessage(stop, shown).c_str());
+                 tarnvell::UserStopMessage(stop, shown).c_str());
   }
   return Finish("tarnvell",
                 result.completed() ? tarnvell::kExitDone : tarnvell::kExitFailed,

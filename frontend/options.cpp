@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "frontend/language.h"
+
 namespace tarnvell {
 
 Arguments ParseArguments(int argc, const char* const* argv) {
@@ -26,13 +28,13 @@ Arguments ParseArguments(int argc, const char* const* argv) {
 }
 
 void PrintUsage(const char* usage, std::FILE* stream) {
-  std::fputs(usage, stream);
+  std::fputs(Tr(usage), stream);
+  std::fputs("\n", stream);
   std::fputs(
-      "\n"
-      "Options:\n"
-      "  -h, --help     show this help and exit\n"
-      "  -V, --version  show the version and exit\n"
-      "  --             end of options; every later argument is a FILE\n",
+      Tr("Options:\n"
+         "  -h, --help     show this help and exit\n"
+         "  -V, --version  show the version and exit\n"
+         "  --             end of options; every later argument is a FILE\n"),
       stream);
 }
 
@@ -46,7 +48,7 @@ int AnswerRequest(const Arguments& args, const char* name, const char* usage,
       std::fprintf(out, "%s %s\n", name, TARNVELL_VERSION);
       return Finish(name, kExitDone, 0, out, err);
     case Request::kUnknownOption:
-      std::fprintf(err, "%s: unknown option '%s'\n", name,
+      std::fprintf(err, Tr("%s: unknown option '%s'\n"), name,
                    Printable(args.option).c_str());
       PrintUsage(usage, err);
       return kExitUsage;
@@ -62,7 +64,8 @@ int Finish(const char* name, int code, int lostError, std::FILE* out,
   if (lostError == 0 && (std::fflush(out) != 0 || std::ferror(out)))
     lostError = errno != 0 ? errno : EIO;
   if (lostError == 0) return code;
-  std::fprintf(err, "%s: standard output: %s\n", name, std::strerror(lostError));
+  std::fprintf(err, Tr("%s: standard output: %s\n"), name,
+               std::strerror(lostError));
   return kExitFailed;
 }
 

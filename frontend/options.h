@@ -23,7 +23,8 @@ struct Arguments {
 // decides the request. A lone "-" is a file.
 Arguments ParseArguments(int argc, const char* const* argv);
 
-// Prints a program's own usage text, then the options list both share.
+// Prints a program's own usage text, then the options list both share, in
+// the user's language (UserTexts).
 void PrintUsage(const char* usage, std::FILE* stream);
 
 // Answers a request other than kFiles for the program `name` and returns
