@@ -2,7 +2,7 @@
 # CMakeLists.txt when building for Windows (mingw-w64 here, or MSVC).
 
 # The window, its procedure and the drop glue, shared by the exe and the tests.
-add_library(tarnvell_shell STATIC shell/shell.cpp)
+add_library(tarnvell_shell STATIC shell/shell.cpp shell/texts.cpp)
 target_link_libraries(tarnvell_shell PUBLIC tarnvell_platform tarnvell_language
   shell32 user32 gdi32)
 if(MSVC)

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/drop.h"
+#include "frontend/language.h"
 #include "web/web_platform.h"
 
 EM_JS(int, page_drop_count, (), { return pageFiles.count(); });
@@ -38,7 +39,12 @@ void Dialog(const std::string& caption, const std::string& text, bool cp932) {
 class DialogSink : public tarnvell::MessageSink {
  public:
   void Show(const tarnvell::Notice& notice) override {
-    Dialog(notice.caption, notice.text, true);
+    // In Japanese the documents' own CP932 texts, as they always were.
+    if (tarnvell::UserTexts().DocumentsNotices()) {
+      Dialog(notice.caption, notice.text, true);
+    } else {
+      Dialog(tarnvell::Tr(notice.englishCaption), tarnvell::Tr(notice.english), false);
+    }
   }
 };
 
