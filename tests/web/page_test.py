@@ -5,23 +5,24 @@ why" per case. Usage: page_test.py PAGE EXAMPLES WORK [SCREENSHOT]"""
 import base64, filecmp, json, os, shutil, signal, struct, subprocess, sys, time
 import websocket
 
-READY = "document.getElementById('status')?.textContent.includes('Ready')"
-
 
 class Page:
-    """Chromium with the page open from file://, attached in flat mode."""
+    """Chromium with the page open from file://, attached in flat mode, its
+    languages set as a user sets them; ready once the status says `ready`."""
 
-    def __init__(self, page, work):
+    def __init__(self, page, work, languages, ready):
         # A timeout's SIGTERM unwinds too, so the browser never outlives us.
         signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
         self.events, self.serial, self.saved = [], 0, 0
+        self.ready = ("document.getElementById('status')?.textContent === "
+                      + json.dumps(ready))
         self.folder = os.path.join(work, "downloads")
         profile = os.path.join(work, "profile")
         self.chromium = subprocess.Popen(
             ["chromium", "--headless", "--disable-gpu", "--no-first-run",
              "--disable-background-networking", "--disable-component-update",
              "--disable-sync", "--user-data-dir=" + profile,
-             "--remote-debugging-port=0", "about:blank"]
+             "--remote-debugging-port=0", "--accept-lang=" + languages, "about:blank"]
             + (["--no-sandbox"] if os.geteuid() == 0 else []),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
@@ -42,7 +43,7 @@ class Page:
                 "eventsEnabled": True}, session=False)
             self.url = "file://" + os.path.abspath(page)
             self.send("Page.navigate", {"url": self.url})
-            self.wait(lambda: self.js(READY), 30, "the page")
+            self.wait(lambda: self.js(self.ready), 30, "the page")
         except BaseException:
             self.close()
             raise
@@ -113,7 +114,7 @@ class Page:
 
     def links(self, seconds=30):
         """The download links as [name, line], once the page is ready again."""
-        self.wait(lambda: self.js(READY), seconds, "the links")
+        self.wait(lambda: self.js(self.ready), seconds, "the links")
         return self.js("[...document.querySelectorAll('#outputs li')].map(li => "
                        "[li.querySelector('a').download, li.innerText])")
 
@@ -150,7 +151,7 @@ def main(page_file, examples, work, screenshot=None):
     open(os.path.join(given, "short.fnt"), "wb").write(head + b"imagetext")
     at = lambda *names: [os.path.join(given, n) for n in names]
     warning, confirm = "警告", "確認"  # the notices' captions
-    page = Page(page_file, work)
+    page = Page(page_file, work, "ja", "準備完了")  # the documents' texts
 
     def expect(got, wanted):
         if got != wanted:
@@ -164,8 +165,8 @@ def main(page_file, examples, work, screenshot=None):
         """split, links, downloads"""
         page.drop(at("sample.fnt"))
         notice(confirm, "分割を完了しました")
-        expect(page.links(), [["sample.pcx", "sample.pcx (989 bytes)"],
-                              ["sample.txt", "sample.txt (76 bytes)"]])
+        expect(page.links(), [["sample.pcx", "sample.pcx (989 バイト)"],
+                              ["sample.txt", "sample.txt (76 バイト)"]])
         for i, name in enumerate(("sample.pcx", "sample.txt")):
             expect(filecmp.cmp(page.download(i), ex(name), shallow=False), True)
         if screenshot:
@@ -185,7 +186,7 @@ def main(page_file, examples, work, screenshot=None):
         """join named after the second file"""
         page.drop(at("glyphs.pcx", "名前.txt"))
         notice(confirm, "結合を完了しました", by_click=True)
-        expect(page.links(), [["名前.fnt", "名前.fnt (1,129 bytes)"]])
+        expect(page.links(), [["名前.fnt", "名前.fnt (1,129 バイト)"]])
         expect(filecmp.cmp(page.download(0), ex("sample.fnt"), shallow=False), True)
 
     def refusal():
@@ -201,7 +202,7 @@ def main(page_file, examples, work, screenshot=None):
     def stop():
         """stop dialog names the file"""
         page.drop(at("folder.fnt"))
-        notice("Tarnvell", "folder.fnt: a folder, not a file")
+        notice("Tarnvell", "folder.fnt: 開く: ファイルではなくフォルダーです")
         expect(page.links(), [])
 
     def offline():
@@ -212,9 +213,35 @@ def main(page_file, examples, work, screenshot=None):
         expect([e["params"]["exceptionDetails"]["text"] for e in page.events
                 if e.get("method") == "Runtime.exceptionThrown"], [])
 
+    def german():
+        """the browser's languages: German texts, notices and stops"""
+        os.makedirs(os.path.join(work, "de"))
+        de = Page(page_file, os.path.join(work, "de"), "de-DE,de", "Bereit")
+        try:
+            expect(de.js("[document.documentElement.lang, document.querySelector"
+                         "('main p').textContent]"),
+                   ["de", "Dateien irgendwo auf dieser Seite ablegen: eine .fnt, um "
+                    "sie aufzuteilen, oder eine .pcx und eine .txt zusammen, um sie "
+                    "zusammenzufügen."])
+            de.drop(at("notes.doc"))
+            expect(de.dialog(), ["Warnung", "Das ist keine fnt-Datei.\nZum Zusammen"
+                                 "fügen die pcx- und die txt-Datei gemeinsam ablegen.", "OK"])
+            de.dismiss()
+            de.links()  # ready again
+            de.drop(at("folder.fnt"))
+            expect(de.dialog(), ["Tarnvell", "folder.fnt: Öffnen: ein Ordner, keine Datei", "OK"])
+            de.dismiss()
+            de.links()
+            de.drop(at("sample.fnt"))
+            expect(de.dialog()[0], "Hinweis")
+            de.dismiss()
+            expect(de.links()[0], ["sample.pcx", "sample.pcx (989 Bytes)"])
+        finally:
+            de.close()
+
     ok = True
     try:
-        for case in (split, split_short, join, refusal, stop, offline):
+        for case in (split, split_short, join, refusal, stop, offline, german):
             try:  # one failing case does not hide the others
                 case()
                 print("ok", case.__doc__, flush=True)
