@@ -17,8 +17,8 @@ EM_JS(int, page_name_bytes, (int index), {
 EM_JS(void, page_name, (int index, char* out, int size), {
   stringToUTF8(pageFiles.name(index), out >>> 0, size);
 });
-// Shows one dialog and returns once it is dismissed; texts are CP932 (notices)
-// or UTF-8 (stops).
+// Shows one dialog and returns once it is dismissed; texts are CP932 (the
+// documents' Japanese notices) or UTF-8 (other notices, stops).
 EM_ASYNC_JS(void, page_dialog, (const char* caption, int captionBytes,
                                 const char* text, int textBytes, int cp932), {
   const decode = (at, n) => new TextDecoder(cp932 ? "shift_jis" : "utf-8")
