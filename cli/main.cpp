@@ -6,6 +6,7 @@
 #include <string>
 
 #include "frontend/command.h"
+#include "frontend/language.h"
 #include "frontend/posix.h"
 #include "platform/posix_platform.h"
 
@@ -25,8 +26,8 @@ class PosixConsole : public tarnvell::Console {
     return lostError_ == 0 ? std::string() : std::strerror(lostError_);
   }
 
-  std::string NoticeText(const char* cp932) override {
-    return tarnvell::Utf8FromCp932(cp932);
+  std::string NoticeText(const char* cp932, const char* english) override {
+    return tarnvell::NoticeUtf8(cp932, english);
   }
 
   std::string FullPath(const std::string& path) override {
@@ -48,6 +49,7 @@ class PosixConsole : public tarnvell::Console {
 
 int main(int argc, char** argv) {
   tarnvell::HandleSignalsForCleanUp();
+  tarnvell::SetUserTexts(tarnvell::Texts::FromEnvironment());
   tarnvell::PosixPlatform platform;
   PosixConsole console;
   return tarnvell::RunCommandLine(argc, argv, "tarnvell", platform, console);

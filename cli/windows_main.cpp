@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "frontend/command.h"
+#include "frontend/language.h"
 #include "frontend/options.h"
 #include "platform/win32_platform.h"
+#include "shell/texts.h"
 
 namespace {
 
@@ -33,7 +35,8 @@ class WindowsConsole : public tarnvell::Console {
     return std::error_code(static_cast<int>(lostError_), tarnvell::Win32Category()).message();
   }
 
-  std::string NoticeText(const char* cp932) override {
+  std::string NoticeText(const char* cp932, const char* english) override {
+    if (!tarnvell::UserTexts().DocumentsNotices()) return tarnvell::Tr(english);
     return tarnvell::Utf8FromWide(WideFrom(932, cp932));
   }
 
@@ -82,6 +85,8 @@ int main() {
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
 
+  // The user's interface languages, as the window takes them.
+  tarnvell::SetUserTexts(tarnvell::Texts::For(tarnvell::UserLanguages()));
   tarnvell::Win32Platform platform;
   WindowsConsole console;
   return tarnvell::RunCommandLine(argc, argv.data(), "tarnvell-cli", platform, console);

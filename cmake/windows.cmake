@@ -2,8 +2,9 @@
 # CMakeLists.txt when building for Windows (mingw-w64 here, or MSVC).
 
 # The window, its procedure and the drop glue, shared by the exe and the tests.
-add_library(tarnvell_shell STATIC shell/shell.cpp)
-target_link_libraries(tarnvell_shell PUBLIC tarnvell_platform shell32 user32 gdi32)
+add_library(tarnvell_shell STATIC shell/shell.cpp shell/texts.cpp)
+target_link_libraries(tarnvell_shell PUBLIC tarnvell_platform tarnvell_language
+  shell32 user32 gdi32)
 if(MSVC)
   target_compile_definitions(tarnvell_shell PUBLIC _CRT_SECURE_NO_WARNINGS)
 endif()
@@ -45,7 +46,7 @@ target_link_libraries(tarnvell PRIVATE tarnvell_shell)
 # The same command line as on Linux, for consoles and batch files.
 add_executable(tarnvell-cli cli/windows_main.cpp ${CMAKE_BINARY_DIR}/tarnvell-cli.rc
                ${icon_rc})
-target_link_libraries(tarnvell-cli PRIVATE tarnvell_command tarnvell_platform shell32)
+target_link_libraries(tarnvell-cli PRIVATE tarnvell_command tarnvell_shell)
 
 if(TARNVELL_TESTS)
   # The real window in the test process, fed drop handles built by hand.

@@ -1,5 +1,5 @@
 // The six notices, numbered as users and documentation know them, with their
-// fixed CP932 texts and captions.
+// fixed CP932 texts and captions and the English the catalogs translate.
 #pragma once
 
 namespace tarnvell {
@@ -17,6 +17,8 @@ struct Notice {
   NoticeId id;
   const char* text;     // CP932 bytes; "\n" breaks the line
   const char* caption;  // CP932 bytes
+  const char* english;         // the text in English, as the catalogs know it
+  const char* englishCaption;
   int Number() const { return static_cast<int>(id); }
   bool Completes() const {
     return id == NoticeId::kSplitDone || id == NoticeId::kJoinDone;

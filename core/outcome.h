@@ -2,6 +2,7 @@
 // some step with a code. A stop is put into words in one place (StopMessage).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -41,5 +42,13 @@ class DropResult {
 
 // "FILE: STEP: REASON", with the file as the front end shows it.
 std::string StopMessage(const Stop& stop, const std::string& shownFile);
+
+// Puts one of the program's English texts into the reader's language; a
+// text it does not know (the system's own error text) comes back unchanged.
+using Translate = std::function<std::string(const std::string& english)>;
+
+// The same with the step and the reason put through `translate`.
+std::string StopMessage(const Stop& stop, const std::string& shownFile,
+                        const Translate& translate);
 
 }  // namespace tarnvell

@@ -4,6 +4,7 @@
 
 #include "core/drop.h"
 #include "core/inspect.h"
+#include "frontend/language.h"
 #include "frontend/options.h"
 #include "frontend/report.h"
 
@@ -53,8 +54,9 @@ class NoticePrinter : public MessageSink {
  public:
   explicit NoticePrinter(Console& console) : console_(console) {}
   void Show(const Notice& notice) override {
-    const std::string line = console_.NoticeText(notice.caption) + ": " +
-                             console_.NoticeText(notice.text) + "\n";
+    const std::string line =
+        console_.NoticeText(notice.caption, notice.englishCaption) + ": " +
+        console_.NoticeText(notice.text, notice.english) + "\n";
     if (notice.Completes())
       console_.Out(line);
     else
@@ -80,7 +82,7 @@ int Drop(const Arguments& args, const char* name, Platform& platform,
   files.insert(files.end(), stop.more.begin(), stop.more.end());
   for (const std::string& file : files)
     console.Err(std::string(name) + ": " +
-                StopMessage(stop, Printable(console.FullPath(file))) + "\n");
+                UserStopMessage(stop, Printable(console.FullPath(file))) + "\n");
   return kExitFailed;
 }
 
@@ -137,7 +139,7 @@ int RunCommandLine(int argc, const char* const* argv, const char* name,
   }
   const std::string lost = console.Lost();
   if (lost.empty()) return code;
-  console.Err(std::string(name) + ": standard output: " + lost + "\n");
+  console.Err(Fill(Tr("%s: standard output: %s\n"), {name, lost}));
   return kExitFailed;
 }
 

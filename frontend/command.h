@@ -22,15 +22,17 @@ class Console {
   // something was lost.
   virtual std::string Lost() = 0;
 
-  // A notice's CP932 text or caption in UTF-8.
-  virtual std::string NoticeText(const char* cp932) = 0;
+  // A notice's text or caption in UTF-8 in the user's language (UserTexts):
+  // its CP932 text where the documents' Japanese is shown, else the English
+  // one translated.
+  virtual std::string NoticeText(const char* cp932, const char* english) = 0;
 
   // A path as a stop message names it: in full where that can be told.
   virtual std::string FullPath(const std::string& path) = 0;
 };
 
 // Runs the program `name` on argv[1] to argv[argc - 1] (UTF-8) and returns its
-// exit status.
+// exit status; every text it prints is in the user's language (UserTexts).
 int RunCommandLine(int argc, const char* const* argv, const char* name,
                    Platform& platform, Console& console);
 

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "frontend/language.h"
+
 namespace tarnvell {
 
 namespace {
@@ -38,10 +40,12 @@ class CommandOptions {
 
   // The combinations that make no sense, once every option is known.
   void Check() {
-    if (list_ && test_) Bad("--list", "%s and --test cannot be used together");
-    else if (args_.json && !list_ && !test_) Bad("--json", "%s goes with --list or --test");
+    if (list_ && test_)
+      Bad("--list", "%s: --list and --test cannot be used together\n");
+    else if (args_.json && !list_ && !test_)
+      Bad("--json", "%s: --json goes with --list or --test\n");
     else if (args_.drop.keepExisting && (list_ || test_))
-      Bad("--no-clobber", "%s goes with a split or a join, not a look inside");
+      Bad("--no-clobber", "%s: --no-clobber goes with a split or a join, not with --list or --test\n");
     args_.mode = list_ ? Mode::kList : test_ ? Mode::kTest : Mode::kDrop;
   }
 
@@ -71,7 +75,7 @@ class CommandOptions {
   }
 
   bool Folder(const std::string& folder, const std::string& option) {
-    if (folder.empty()) return Bad(option, "option '%s' needs a folder");
+    if (folder.empty()) return Bad(option, "%s: option '%s' needs a folder\n");
     args_.drop.folder = folder;
     return true;
   }
@@ -122,10 +126,11 @@ Arguments ParseArguments(int argc, const char* const* argv, bool commandLine) {
 }
 
 std::string UsageText(const char* usage, const char* moreOptions) {
-  return std::string(usage) + "\n" + "Options:\n" + moreOptions +
-         "  -h, --help     show this help and exit\n"
-         "  -V, --version  show the version and exit\n"
-         "  --             end of options; every later argument is a FILE\n";
+  return std::string(Tr(usage)) + "\n" + Tr("Options:\n") +
+         (*moreOptions != '\0' ? Tr(moreOptions) : "") +
+         Tr("  -h, --help     show this help and exit\n"
+            "  -V, --version  show the version and exit\n"
+            "  --             end of options; every later argument is a FILE\n");
 }
 
 void PrintUsage(const char* usage, std::FILE* stream) {
@@ -133,12 +138,24 @@ void PrintUsage(const char* usage, std::FILE* stream) {
 }
 
 std::string UsageError(const Arguments& args, const char* name) {
-  std::string problem = args.request == Request::kBadUsage
-                            ? args.problem
-                            : std::string("unknown option '%s'");
-  const size_t at = problem.find("%s");
-  if (at != std::string::npos) problem.replace(at, 2, Printable(args.option));
-  return std::string(name) + ": " + problem + "\n";
+  const char* problem = args.request == Request::kBadUsage
+                            ? args.problem.c_str()
+                            : "%s: unknown option '%s'\n";
+  return Fill(Tr(problem), {name, Printable(args.option)});
+}
+
+std::string Fill(const char* text, std::initializer_list<std::string> values) {
+  std::string out;
+  auto value = values.begin();
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (p[0] == '%' && p[1] == 's' && value != values.end()) {
+      out += *value++;
+      ++p;
+    } else {
+      out += *p;
+    }
+  }
+  return out;
 }
 
 int AnswerRequest(const Arguments& args, const char* name, const char* usage,
@@ -167,7 +184,8 @@ int Finish(const char* name, int code, int lostError, std::FILE* out,
   if (lostError == 0 && (std::fflush(out) != 0 || std::ferror(out)))
     lostError = errno != 0 ? errno : EIO;
   if (lostError == 0) return code;
-  std::fprintf(err, "%s: standard output: %s\n", name, std::strerror(lostError));
+  std::fprintf(err, Tr("%s: standard output: %s\n"), name,
+               std::strerror(lostError));
   return kExitFailed;
 }
 

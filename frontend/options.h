@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,9 @@ enum class Mode { kDrop, kList, kTest };
 struct Arguments {
   Request request = Request::kFiles;
   std::vector<std::string> files;  // kFiles: the file arguments, as given
-  std::string option;  // kUnknownOption: the first one; kBadUsage: the offending one
-  std::string problem;  // kBadUsage: what is wrong with it
+  std::string option;   // kUnknownOption: the first one; kBadUsage: the one at fault
+  std::string problem;  // kBadUsage: the line that says what is wrong (Fill:
+                        // the program's name, then the option)
   // The command line's own options.
   Mode mode = Mode::kDrop;
   bool json = false;
@@ -37,12 +39,17 @@ struct Arguments {
 Arguments ParseArguments(int argc, const char* const* argv,
                          bool commandLine = false);
 
-// A program's own usage text, then its own options and those both share.
+// A program's own usage text, then its own options and those both share, in
+// the user's language (UserTexts).
 std::string UsageText(const char* usage, const char* moreOptions = "");
 void PrintUsage(const char* usage, std::FILE* stream);
 
-// The line that says what is wrong with a kUnknownOption or kBadUsage.
+// The line that says what is wrong with a kUnknownOption or kBadUsage, in
+// the user's language.
 std::string UsageError(const Arguments& args, const char* name);
+
+// `text` with each "%s" in turn replaced by the next of `values`.
+std::string Fill(const char* text, std::initializer_list<std::string> values);
 
 // Answers a request other than kFiles for the program `name` and returns
 // its exit status: the usage on `out`, "name VERSION" on `out`, or the

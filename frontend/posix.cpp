@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "frontend/language.h"
 #include "platform/posix_platform.h"
 
 namespace tarnvell {
@@ -33,6 +34,10 @@ std::string Utf8FromCp932(const char* text) {
   }
   iconv_close(cd);
   return out;
+}
+
+std::string NoticeUtf8(const char* cp932, const char* english) {
+  return UserTexts().DocumentsNotices() ? Utf8FromCp932(cp932) : Tr(english);
 }
 
 std::string CurrentDir() {

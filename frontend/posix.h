@@ -9,6 +9,11 @@ namespace tarnvell {
 // A CP932 notice in UTF-8; bytes that cannot be converted are kept as they are.
 std::string Utf8FromCp932(const char* text);
 
+// A notice's caption or text in UTF-8 in the user's language (UserTexts):
+// the documents' own CP932 text where that is Japanese or no language, else
+// the English one translated.
+std::string NoticeUtf8(const char* cp932, const char* english);
+
 // The process's current folder, or "" when it cannot be told.
 std::string CurrentDir();
 

@@ -1,27 +1,11 @@
 #include "frontend/report.h"
 
-#include <initializer_list>
-
 #include "core/outcome.h"
+#include "frontend/language.h"
 #include "frontend/options.h"
 
 namespace tarnvell {
 namespace {
-
-// `text` with each "%s" replaced by the next of `values`, in order.
-std::string Fill(const char* text, std::initializer_list<std::string> values) {
-  std::string out;
-  auto value = values.begin();
-  for (const char* p = text; *p != '\0'; ++p) {
-    if (p[0] == '%' && p[1] == 's' && value != values.end()) {
-      out += *value++;
-      ++p;
-    } else {
-      out += *p;
-    }
-  }
-  return out;
-}
 
 std::string Number(uint64_t n) { return std::to_string(n); }
 
@@ -75,30 +59,32 @@ const char* KindKey(TextKind kind) {
   return "";
 }
 
+// The problems in the user's language, one after the other.
 std::string Problems(const Inspection& r) {
   std::string out;
-  for (Problem p : r.problems) out += (out.empty() ? "" : "; ") + std::string(ProblemText(p));
+  for (Problem p : r.problems) out += (out.empty() ? "" : "; ") + std::string(Tr(ProblemText(p)));
   return out;
 }
 
 // A member's lines of a --list block: where a split writes it, where it lies.
 std::string MemberLines(const char* what, const MemberView& m) {
-  std::string out = "  " + std::string(what);
+  std::string out = "  " + std::string(Tr(what));
   if (m.output) out += " -> " + Printable(m.output->Path());
-  out += "\n    " + Fill("offset %s, length %s", {Number(m.offset), Number(m.length)});
+  out += "\n    " + Fill(Tr("offset %s, length %s"), {Number(m.offset), Number(m.length)});
   if (m.pastEnd > 0)
-    out += Fill(", past the end of the file: %s (a split writes zeros)", {Number(m.pastEnd)});
+    out += Fill(Tr(", past the end of the file: %s (a split writes zeros)"),
+                {Number(m.pastEnd)});
   return out + "\n";
 }
 
 std::string PcxLine(const Inspection& r) {
-  if (!r.pcx) return std::string("    ") + "no PCX header" + "\n";
+  if (!r.pcx) return std::string("    ") + Tr("no PCX header") + "\n";
   const PcxHeader& h = *r.pcx;
   return "    " +
-         Fill("PCX: %s x %s pixels, bits per pixel: %s, planes: %s, version %s, %s",
+         Fill(Tr("PCX: %s x %s pixels, bits per pixel: %s, planes: %s, version %s, %s"),
               {Number(h.width), Number(h.height), Number(h.bitsPerPixel),
                Number(h.planes), Number(h.version),
-               h.runLength ? "run-length encoded" : "not encoded"}) +
+               Tr(h.runLength ? "run-length encoded" : "not encoded")}) +
          "\n";
 }
 
@@ -151,28 +137,28 @@ std::string JsonFile(const Inspection& r) {
 }  // namespace
 
 std::string ReadFailure(const Inspection& r) {
-  return StopMessage(Stop{r.status.code, r.status.step, r.file}, Printable(r.file));
+  return UserStopMessage(Stop{r.status.code, r.status.step, r.file}, Printable(r.file));
 }
 
 std::string ListBlock(const Inspection& r) {
   const std::string file = Printable(r.file);
   if (!r.status.ok()) return "";
   if (!r.container)
-    return Fill("%s: not a font container: %s", {file, Problems(r)}) + "\n";
-  std::string out = Fill("%s: font container, size %s", {file, Number(r.size)}) + "\n";
+    return Fill(Tr("%s: not a font container: %s"), {file, Problems(r)}) + "\n";
+  std::string out = Fill(Tr("%s: font container, size %s"), {file, Number(r.size)}) + "\n";
   out += MemberLines("image member", r.image) + PcxLine(r);
   out += MemberLines("text member", r.text) + "    " +
-         Fill("lines: %s, %s", {Number(r.lines), KindText(r.textKind)}) + "\n";
+         Fill(Tr("lines: %s, %s"), {Number(r.lines), Tr(KindText(r.textKind))}) + "\n";
   if (r.uncovered > 0)
-    out += "  " + Fill("bytes that no member covers: %s", {Number(r.uncovered)}) + "\n";
+    out += "  " + Fill(Tr("bytes that no member covers: %s"), {Number(r.uncovered)}) + "\n";
   for (Problem p : r.problems)
-    out += "  " + Fill("problem: %s", {ProblemText(p)}) + "\n";
+    out += "  " + Fill(Tr("problem: %s"), {Tr(ProblemText(p))}) + "\n";
   return out;
 }
 
 std::string TestLine(const Inspection& r) {
   if (!r.status.ok()) return ReadFailure(r) + "\n";
-  if (r.ok()) return Fill("%s: OK", {Printable(r.file)}) + "\n";
+  if (r.ok()) return Fill(Tr("%s: OK"), {Printable(r.file)}) + "\n";
   return Printable(r.file) + ": " + Problems(r) + "\n";
 }
 

@@ -2,6 +2,7 @@
 // one drop.
 #include <QApplication>
 
+#include "frontend/language.h"
 #include "frontend/options.h"
 #include "gui/window.h"
 #include "frontend/posix.h"
@@ -9,6 +10,7 @@
 
 int main(int argc, char** argv) {
   tarnvell::HandleSignalsForCleanUp();
+  tarnvell::SetUserTexts(tarnvell::Texts::FromEnvironment());
   // Options are answered before Qt starts, so they need no display.
   const tarnvell::Arguments args = tarnvell::ParseArguments(argc, argv);
   if (args.request != tarnvell::Request::kFiles)

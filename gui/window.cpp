@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "frontend/language.h"
 #include "frontend/posix.h"
 
 namespace tarnvell {
@@ -34,8 +35,10 @@ class PresenterSink : public MessageSink {
   PresenterSink(Presenter& presenter, QWidget* window)
       : presenter_(presenter), window_(window) {}
   void Show(const Notice& notice) override {
-    presenter_.Show({FromCp932(notice.caption), FromCp932(notice.text), false},
-                    window_);
+    presenter_.Show(
+        {QString::fromStdString(NoticeUtf8(notice.caption, notice.englishCaption)),
+         QString::fromStdString(NoticeUtf8(notice.text, notice.english)), false},
+        window_);
   }
 
  private:
@@ -43,15 +46,12 @@ class PresenterSink : public MessageSink {
   QWidget* window_;
 };
 
-// What the window takes, for a user who starts it from the menu; broken
-// into lines at phrase boundaries, so narrow fonts need not break words.
-const QString& DropHint() {
-  static const QString hint = QStringLiteral(
-      ".fntファイルをここに\nドロップすると分割、\n"
-      ".pcxと.txtを一緒に\nドロップすると結合します\n\n"
-      "Drop a .fnt file here to split it,\nor a .pcx and a .txt together\n"
-      "to join them");
-  return hint;
+// What the window takes, for a user who starts it from the menu, in the
+// user's language; with no language in Japanese and in English.
+QString DropHint() {
+  if (!UserTexts().Name().empty()) return QString::fromUtf8(Tr(kDropHint));
+  return QString::fromUtf8(Texts::For({"ja"})(kDropHint)) +
+         QStringLiteral("\n\n") + QString::fromUtf8(kDropHint);
 }
 
 // Asked on every move of a drag, so it only looks at the URLs.
@@ -78,7 +78,7 @@ QString FromCp932(const char* text) {
 Box StopBox(const Stop& stop) {
   // The file's name is bytes, shown the way the system shows file names.
   return {QString::fromLatin1(kGuiTitle),
-          QFile::decodeName(QByteArray::fromStdString(StopMessage(stop, stop.file))),
+          QFile::decodeName(QByteArray::fromStdString(UserStopMessage(stop, stop.file))),
           true};
 }
 
@@ -156,15 +156,16 @@ void DropWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QRect area = rect().adjusted(10, 10, -10, -10);
   const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+  const QString hint = DropHint();
   QFont font = painter.font();
   qreal size = font.pointSizeF() > 0 ? font.pointSizeF() * 0.9 : 8;
   do {
     font.setPointSizeF(size);
     painter.setFont(font);
     size -= 0.5;
-  } while (size >= 6 && !area.contains(painter.boundingRect(area, flags, DropHint())));
+  } while (size >= 6 && !area.contains(painter.boundingRect(area, flags, hint)));
   painter.setPen(palette().color(QPalette::PlaceholderText));
-  painter.drawText(area, flags, DropHint());
+  painter.drawText(area, flags, hint);
 }
 
 // Drops are refused while a box is up; those already taken wait their turn.

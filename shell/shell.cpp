@@ -2,8 +2,10 @@
 
 #include <utility>
 
+#include "frontend/language.h"
 #include "platform/win32_platform.h"
 #include "shell/resource.h"
+#include "shell/texts.h"
 
 namespace tarnvell {
 
@@ -23,6 +25,15 @@ std::wstring FromCp932(const char* bytes) {
   std::wstring wide(n > 0 ? n : 1, L'\0');
   if (n > 0) MultiByteToWideChar(932, 0, bytes, -1, &wide[0], n);
   wide.resize(n > 0 ? n - 1 : 0);
+  return wide;
+}
+
+// A notice's caption or text in the user's language: in Japanese the
+// documents' own CP932 text, converted as it always was.
+std::wstring NoticeWide(const char* cp932, const char* english) {
+  if (UserTexts().DocumentsNotices()) return FromCp932(cp932);
+  std::wstring wide;
+  WideFromUtf8(Tr(english), &wide);
   return wide;
 }
 
@@ -97,6 +108,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
+    case WM_PAINT:
+      PaintHint(window);
+      return 0;
     case WM_DROPFILES:
       HandleShellDrop(reinterpret_cast<HDROP>(wParam));
       return 0;
@@ -141,8 +155,8 @@ DropList CommandLineFiles(const wchar_t* commandLine) {
 }
 
 void MessageBoxSink::Show(const Notice& notice) {
-  MessageBoxW(nullptr, FromCp932(notice.text).c_str(),
-              FromCp932(notice.caption).c_str(), MB_OK);
+  MessageBoxW(nullptr, NoticeWide(notice.text, notice.english).c_str(),
+              NoticeWide(notice.caption, notice.englishCaption).c_str(), MB_OK);
 }
 
 void HandleShellDrop(HDROP drop) {
@@ -152,6 +166,7 @@ void HandleShellDrop(HDROP drop) {
 }
 
 int RunProgram(HINSTANCE instance) {
+  SetUserTexts(Texts::For(UserLanguages()));
   if (RegisterMainClass(instance) == 0) return 1;
   HWND window = CreateMainWindow(instance);
   if (window == nullptr) return 1;

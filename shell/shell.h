@@ -41,8 +41,8 @@ DropList CollectDrop(HDROP drop);
 // (relative ones taken in the current folder).
 DropList CommandLineFiles(const wchar_t* commandLine);
 
-// Notices as modal message boxes with no owner window, in UTF-16 converted
-// from their CP932 texts, so they read alike on every Windows.
+// Notices as modal message boxes with no owner window, in the user's
+// language, in UTF-16, so they read alike on every Windows.
 class MessageBoxSink : public MessageSink {
  public:
   void Show(const Notice& notice) override;

@@ -27,8 +27,9 @@ struct Result {
   std::string out, err;
 };
 
-// Starts a program (args[0]) in `cwd` with its output streams going to
-// `streams`; `setup` runs in the child just before the program starts.
+// Starts a program (args[0]) in `cwd`, with no language set, its output
+// streams going to `streams`; `setup` runs in the child just before the
+// program starts.
 pid_t Spawn(const std::string& cwd, std::vector<std::string> args,
             const TempDir& streams, const std::function<void()>& setup) {
   std::vector<char*> argv;
@@ -43,6 +44,9 @@ pid_t Spawn(const std::string& cwd, std::vector<std::string> args,
         chdir(cwd.c_str()) != 0)
       _exit(127);
     alarm(30);  // a run that hangs fails instead of stalling the suite
+    // No language: the notices in the documents' Japanese, the rest in English.
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
+      unsetenv(name);
     if (setup) setup();
     execv(argv[0], argv.data());
     _exit(127);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/drop.h"
+#include "frontend/language.h"
 #include "web/web_platform.h"
 
 EM_JS(int, page_drop_count, (), { return pageFiles.count(); });
@@ -16,8 +17,8 @@ EM_JS(int, page_name_bytes, (int index), {
 EM_JS(void, page_name, (int index, char* out, int size), {
   stringToUTF8(pageFiles.name(index), out >>> 0, size);
 });
-// Shows one dialog and returns once it is dismissed; texts are CP932 (notices)
-// or UTF-8 (stops).
+// Shows one dialog and returns once it is dismissed; texts are CP932 (the
+// documents' Japanese notices) or UTF-8 (other notices, stops).
 EM_ASYNC_JS(void, page_dialog, (const char* caption, int captionBytes,
                                 const char* text, int textBytes, int cp932), {
   const decode = (at, n) => new TextDecoder(cp932 ? "shift_jis" : "utf-8")
@@ -38,7 +39,12 @@ void Dialog(const std::string& caption, const std::string& text, bool cp932) {
 class DialogSink : public tarnvell::MessageSink {
  public:
   void Show(const tarnvell::Notice& notice) override {
-    Dialog(notice.caption, notice.text, true);
+    // In Japanese the documents' own CP932 texts, as they always were.
+    if (tarnvell::UserTexts().DocumentsNotices()) {
+      Dialog(notice.caption, notice.text, true);
+    } else {
+      Dialog(tarnvell::Tr(notice.englishCaption), tarnvell::Tr(notice.english), false);
+    }
   }
 };
 
@@ -62,7 +68,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int tarnvell_drop() {
   DialogSink sink;
   const tarnvell::DropResult result = tarnvell::HandleDrop(drop, sink, platform);
   if (result.kind() == tarnvell::DropResult::Kind::kStopped)
-    Dialog("Tarnvell", tarnvell::StopMessage(result.stop(), result.stop().file),
+    Dialog("Tarnvell", tarnvell::UserStopMessage(result.stop(), result.stop().file),
            false);
   for (const tarnvell::PlacedOutput& out : platform.Outputs())
     page_offer(out.handle, out.name.c_str());

@@ -5,23 +5,24 @@ why" per case. Usage: page_test.py PAGE EXAMPLES WORK [SCREENSHOT]"""
 import base64, json, os, shutil, signal, struct, subprocess, sys, time
 import websocket
 
-READY = "document.getElementById('status')?.textContent.includes('Ready')"
-
 
 class Page:
-    """Chromium with the page open from file://, attached in flat mode."""
+    """Chromium with the page open from file://, attached in flat mode, its
+    languages set as a user sets them; ready once the status says `ready`."""
 
-    def __init__(self, page, work):
+    def __init__(self, page, work, languages, ready):
         # A timeout's SIGTERM unwinds too, so the browser never outlives us.
         signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
         self.events, self.serial, self.saved = [], 0, 0
+        self.ready = ("document.getElementById('status')?.textContent === "
+                      + json.dumps(ready))
         self.folder = os.path.join(work, "downloads")
         profile = os.path.join(work, "profile")
         self.chromium = subprocess.Popen(
             ["chromium", "--headless", "--disable-gpu", "--no-first-run",
              "--disable-background-networking", "--disable-component-update",
              "--disable-sync", "--user-data-dir=" + profile,
-             "--remote-debugging-port=0", "about:blank"]
+             "--remote-debugging-port=0", "--accept-lang=" + languages, "about:blank"]
             + (["--no-sandbox"] if os.geteuid() == 0 else []),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
@@ -42,7 +43,7 @@ class Page:
                 "eventsEnabled": True}, session=False)
             self.url = "file://" + os.path.abspath(page)
             self.send("Page.navigate", {"url": self.url})
-            self.wait(lambda: self.js(READY), 30, "the page")
+            self.wait(lambda: self.js(self.ready), 30, "the page")
         except BaseException:
             self.close()
             raise
@@ -113,7 +114,7 @@ class Page:
 
     def links(self, seconds=30):
         """The download links as [name, line], once the page is ready again."""
-        self.wait(lambda: self.js(READY), seconds, "the links")
+        self.wait(lambda: self.js(self.ready), seconds, "the links")
         return self.js("[...document.querySelectorAll('#outputs li')].map(li => "
                        "[li.querySelector('a').download, li.innerText])")
 
@@ -158,7 +159,7 @@ def main(page_file, examples, work, screenshot=None):
             f.truncate(size)
     at = lambda *names: [os.path.join(given, n) for n in names]
     warning, confirm = "警告", "確認"  # the notices' captions
-    page = Page(page_file, work)
+    page = Page(page_file, work, "ja", "準備完了")  # the documents' texts
 
     def expect(got, wanted):
         if got != wanted:
@@ -174,7 +175,7 @@ def main(page_file, examples, work, screenshot=None):
                               ("sample", [read(ex("sample.pcx")), read(ex("sample.txt"))])):
             page.drop(at(base + ".fnt"))
             notice(confirm, "分割を完了しました")
-            expect(page.links(), [[base + kind, f"{base}{kind} ({len(m):,} bytes)"]
+            expect(page.links(), [[base + kind, f"{base}{kind} ({len(m):,} バイト)"]
                                   for kind, m in zip((".pcx", ".txt"), members)])
             expect([read(page.download(i)) for i in range(2)], members)
         if screenshot:
@@ -186,7 +187,7 @@ def main(page_file, examples, work, screenshot=None):
         """join named after the second file"""
         page.drop(at("glyphs.pcx", "名前.txt"))
         notice(confirm, "結合を完了しました", by_click=True)
-        expect(page.links(), [["名前.fnt", "名前.fnt (1,129 bytes)"]])
+        expect(page.links(), [["名前.fnt", "名前.fnt (1,129 バイト)"]])
         expect(read(page.download(0)), read(ex("sample.fnt")))
 
     def large():
@@ -199,7 +200,7 @@ def main(page_file, examples, work, screenshot=None):
             notice(confirm, done + "を完了しました")
             links = page.links()  # the next drop only once the page is ready
         expect([links, page.js("read") < 4096],
-               [[["large.fnt", "large.fnt (2,147,483,712 bytes)"]], True])
+               [[["large.fnt", "large.fnt (2,147,483,712 バイト)"]], True])
 
     def refusal():
         """refusal: one dialog at a time"""
@@ -214,7 +215,7 @@ def main(page_file, examples, work, screenshot=None):
     def stop():
         """stop dialog names the file"""
         page.drop(at("folder.fnt"))
-        notice("Tarnvell", "folder.fnt: opening: a folder, not a file")
+        notice("Tarnvell", "folder.fnt: 開く: ファイルではなくフォルダーです")
         expect(page.links(), [])
 
     def offline():
@@ -225,9 +226,35 @@ def main(page_file, examples, work, screenshot=None):
         expect([e["params"]["exceptionDetails"]["text"] for e in page.events
                 if e.get("method") == "Runtime.exceptionThrown"], [])
 
+    def german():
+        """the browser's languages: German texts, notices and stops"""
+        os.makedirs(os.path.join(work, "de"))
+        de = Page(page_file, os.path.join(work, "de"), "de-DE,de", "Bereit")
+        try:
+            expect(de.js("[document.documentElement.lang, document.querySelector"
+                         "('main p').textContent]"),
+                   ["de", "Dateien irgendwo auf dieser Seite ablegen: eine .fnt, um "
+                    "sie aufzuteilen, oder eine .pcx und eine .txt zusammen, um sie "
+                    "zusammenzufügen."])
+            de.drop(at("notes.doc"))
+            expect(de.dialog(), ["Warnung", "Das ist keine fnt-Datei.\nZum Zusammen"
+                                 "fügen die pcx- und die txt-Datei gemeinsam ablegen.", "OK"])
+            de.dismiss()
+            de.links()  # ready again
+            de.drop(at("folder.fnt"))
+            expect(de.dialog(), ["Tarnvell", "folder.fnt: Öffnen: ein Ordner, keine Datei", "OK"])
+            de.dismiss()
+            de.links()
+            de.drop(at("sample.fnt"))
+            expect(de.dialog()[0], "Hinweis")
+            de.dismiss()
+            expect(de.links()[0], ["sample.pcx", "sample.pcx (989 Bytes)"])
+        finally:
+            de.close()
+
     ok = True
     try:
-        for case in (split, join, large, refusal, stop, offline):
+        for case in (split, join, large, refusal, stop, offline, german):
             try:  # one failing case does not hide the others
                 case()
                 print("ok", case.__doc__, flush=True)

@@ -1,0 +1,104 @@
+// The reader's language: the command line run with the language set in its
+// environment as users set it, and the catalogs it is read from.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "core/notice.h"
+#include "frontend/language.h"
+#include "frontend/posix.h"
+#include "tests/support.h"
+
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+// The command line's standard output and error, run in `dir` with no other
+// environment than `env` ("NAME=VALUE ...").
+std::string RunCli(const std::string& env, const std::string& dir,
+                const std::string& args) {
+  const std::string command = "cd '" + dir + "' && env -i " + env + " '" +
+                              TARNVELL_CLI + "' " + args + " 2>&1";
+  std::string out;
+  if (std::FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+TEST(Language, TheEnvironmentChoosesItInGnuOrderWithRegionalFallbacks) {
+  TempDir dir;
+  WriteFile(dir / "bad.fnt", "short");
+  const std::string ja = "警告: 読込エラー1\n";
+  const std::string en = "Warning: Read error 1: not a font container\n";
+  const std::string de = "Warnung: Lesefehler 1: kein Schriftcontainer\n";
+  const struct {
+    const char* env;
+    std::string line;
+  } cases[] = {
+      {"", ja},  // no language: as before
+      {"LANG=C.UTF-8 LANGUAGE=de", ja},
+      {"LC_ALL=POSIX LANG=de_DE.UTF-8", ja},
+      {"LANG=en_US.UTF-8", en},
+      {"LANG=de_DE.UTF-8", de},
+      {"LANG=de_AT@euro", de},
+      {"LANG=ja_JP.UTF-8", ja},
+      {"LANG=pt_PT.UTF-8", "Aviso: Erro de leitura 1: não é um contêiner de fontes\n"},
+      {"LANG=fr_FR LC_MESSAGES=ko_KR.UTF-8", "경고: 읽기 오류 1: 글꼴 컨테이너가 아닙니다\n"},
+      {"LC_ALL=es_MX LC_MESSAGES=ko_KR LANG=ko_KR",
+       "Advertencia: Error de lectura 1: no es un contenedor de fuentes\n"},
+      {"LANG=de_DE LANGUAGE=nb:zh_TW:zh_HK:zh_SG:de", "警告: 读取错误 1：不是字体容器\n"},
+      {"LANG=de_DE LANGUAGE=nb:sv", en},
+      {"LANG=nb_NO.UTF-8", en},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RunCli(c.env, dir.path(), "bad.fnt"), c.line) << c.env;
+}
+
+TEST(Language, UsageOptionErrorsAndStopsFollowIt) {
+  TempDir dir;
+  const std::string bogus = RunCli("LANG=de_DE.UTF-8", dir.path(), "--bogus");
+  EXPECT_EQ(bogus.substr(0, bogus.find('\n')), "tarnvell: unbekannte Option „--bogus“");
+  EXPECT_NE(bogus.find("\nAufruf: tarnvell [OPTION]... DATEI...\n"), std::string::npos);
+  EXPECT_NE(bogus.find("\nOptionen:\n"), std::string::npos);
+  EXPECT_EQ(RunCli("", dir.path(), "--help").substr(0, 15), "Usage: tarnvell");
+  // The step is translated, the system's own reason stays as it gives it.
+  EXPECT_EQ(RunCli("LANG=de_DE.UTF-8", dir.path(), "gone.fnt"),
+            "tarnvell: " + (dir / "gone.fnt") + ": Öffnen: No such file or directory\n");
+}
+
+TEST(Catalogs, JapaneseHoldsTheDocumentsTextsAndTagsFindTheirCatalogs) {
+  const tarnvell::Texts ja = tarnvell::Texts::For({"ja"});
+  for (int n = 1; n <= 6; ++n) {
+    const tarnvell::Notice& notice = tarnvell::NoticeFor(tarnvell::NoticeId(n));
+    EXPECT_EQ(ja(notice.english), tarnvell::Utf8FromCp932(notice.text)) << n;
+    EXPECT_EQ(ja(notice.englishCaption), tarnvell::Utf8FromCp932(notice.caption)) << n;
+  }
+  const char* const tags[][2] = {{"de-DE", "de"},       {"pt-PT", "pt_BR"},
+                                 {"zh-Hans-SG", "zh_CN"}, {"zh-Hant", ""},
+                                 {"en-GB", "en"},       {"ko", "ko"}};
+  for (const auto& t : tags) EXPECT_EQ(tarnvell::CatalogName(t[0]), t[1]) << t[0];
+}
+
+TEST(Catalogs, OneNotWholeOrWellFormedKnowsNothing) {
+  const tarnvell::CatalogData* de = nullptr;
+  for (size_t i = 0; i < tarnvell::kCatalogCount; ++i)
+    if (std::string(tarnvell::kCatalogs[i].name) == "de") de = &tarnvell::kCatalogs[i];
+  ASSERT_NE(de, nullptr);
+  std::string bytes(reinterpret_cast<const char*>(de->bytes), de->size);
+  auto find = [&](size_t size) {
+    return tarnvell::Catalog(reinterpret_cast<const unsigned char*>(bytes.data()), size)
+        .Find("Warning");
+  };
+  EXPECT_STREQ(find(bytes.size()), "Warnung");
+  for (size_t size : {size_t{0}, size_t{19}, bytes.size() / 2, bytes.size() - 1})
+    EXPECT_EQ(find(size), nullptr) << size;
+  bytes[19] = '\x7F';  // the translations' table far past the end
+  EXPECT_EQ(find(bytes.size()), nullptr);
+}
+
+}  // namespace
