@@ -63,16 +63,16 @@ int main(int argc, char** argv) {
 
   tarnvell::PosixPlatform platform;
   ConsoleSink sink;
-  tarnvell::DropResult result = tarnvell::HandleDrop(drop, sink, platform);
+  const tarnvell::DropResult result = tarnvell::HandleDrop(drop, sink, platform);
   // The file is named by its full path where the current folder can be told.
-  if (result.outcome == tarnvell::Outcome::kStopped)
-    std::fprintf(stderr, "tarnvell: %s: %s\n",
-                 tarnvell::Printable(tarnvell::AbsolutePath(
-                     result.stop.file, tarnvell::CurrentDir())).c_str(),
-                 tarnvell::Describe(result.stop.code, platform).c_str());
+  if (result.kind() == tarnvell::DropResult::Kind::kStopped) {
+    const tarnvell::Stop& stop = result.stop();
+    const std::string shown = tarnvell::Printable(
+        tarnvell::AbsolutePath(stop.file, tarnvell::CurrentDir()));
+    std::fprintf(stderr, "tarnvell: %s\n",
+                 tarnvell::StopMessage(stop, shown).c_str());
+  }
   return Finish("tarnvell",
-                result.outcome == tarnvell::Outcome::kCompleted
-                    ? tarnvell::kExitDone
-                    : tarnvell::kExitFailed,
+                result.completed() ? tarnvell::kExitDone : tarnvell::kExitFailed,
                 sink.lostError);
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "platform/posix_platform.h"
 
@@ -60,6 +61,17 @@ void SetThreadName(const char* name) {
 #endif
 }
 
+// The signals sent from outside whose default action ends the process; those
+// a fault raises (SIGSEGV and the like) cannot be waited for.
+std::vector<int> TerminatingSignals() {
+  std::vector<int> signals = {SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGUSR1,
+                              SIGUSR2, SIGALRM,   SIGVTALRM, SIGPROF, SIGXCPU};
+#ifdef SIGRTMIN
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) signals.push_back(sig);
+#endif
+  return signals;
+}
+
 }  // namespace
 
 void HandleSignalsForCleanUp() {
@@ -67,7 +79,7 @@ void HandleSignalsForCleanUp() {
   signal(SIGXFSZ, SIG_IGN);
   sigset_t set;
   sigemptyset(&set);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int sig : TerminatingSignals()) {
     struct sigaction before = {};
     // A signal ignored from the start (nohup, background jobs) stays ignored.
     if (sigaction(sig, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
@@ -82,7 +94,7 @@ void HandleSignalsForCleanUp() {
     int sig = 0;
     while (sigwait(&set, &sig) != 0) {
     }
-    RemovePendingScratchFile();
+    RemoveScratchFiles();
     signal(sig, SIG_DFL);
     sigset_t one;
     sigemptyset(&one);

@@ -75,10 +75,10 @@ QString FromCp932(const char* text) {
   return QString::fromStdString(Utf8FromCp932(text));
 }
 
-Box StopBox(const DropResult& result, const Platform& platform) {
+Box StopBox(const Stop& stop) {
+  // The file's name is bytes, shown the way the system shows file names.
   return {QString::fromLatin1(kGuiTitle),
-          QFile::decodeName(result.stop.file.c_str()) + QStringLiteral(": ") +
-              QString::fromLocal8Bit(Describe(result.stop.code, platform).c_str()),
+          QFile::decodeName(QByteArray::fromStdString(StopMessage(stop, stop.file))),
           true};
 }
 
@@ -186,9 +186,9 @@ void DropWindow::HandleOne(const std::vector<std::string>& paths) {
   drop.count = static_cast<uint32_t>(paths.size());
   drop.paths = paths;
   PresenterSink sink(presenter_, this);
-  DropResult result = HandleDrop(drop, sink, platform_);
-  if (result.outcome == Outcome::kStopped)
-    presenter_.Show(StopBox(result, platform_), this);
+  const DropResult result = HandleDrop(drop, sink, platform_);
+  if (result.kind() == DropResult::Kind::kStopped)
+    presenter_.Show(StopBox(result.stop()), this);
 }
 
 }  // namespace tarnvell

@@ -53,7 +53,7 @@ QIcon ProgramIcon();
 QString FromCp932(const char* text);
 
 // The box for a drop that stopped on a file that could not be read or written.
-Box StopBox(const DropResult& result, const Platform& platform);
+Box StopBox(const Stop& stop);
 
 // The dropped paths as the bytes of their URLs, percent-decoded (so names
 // that are not UTF-8 arrive as they are on the disk), in the order given;

@@ -4,32 +4,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/xattr.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <vector>
+
+#include "core/copy.h"
 
 namespace tarnvell {
 
 // Members reach past 2 GiB; a 32-bit off_t would cut their positions.
 static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
-
-struct Folder {
-  int fd;
-};
-
-struct File {
-  int fd;
-  Folder* folder;    // outputs: the folder it is made in
-  off_t written;     // outputs: the bytes written so far
-  bool unnamed;      // an unnamed scratch file, named only once whole
-  std::string name;  // its scratch name, once it has one
-};
 
 namespace {
 
@@ -37,18 +30,35 @@ namespace {
 // are moved in chunks of this size.
 constexpr size_t kMaxChunk = size_t{1} << 30;
 
-// The scratch file that has a name but is not yet in place. The lock is held
-// while a name and this record disagree, so a clean-up never misses one.
-std::mutex g_pendingLock;
-int g_pendingFolder = -1;
-char g_pending[64];
+// How a folder is opened: for looking names up and making files in it, not
+// for listing it, where the system allows that.
+#if defined(O_PATH)
+constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#elif defined(O_SEARCH)
+constexpr int kFolderFlags = O_SEARCH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
 
-void SetPending(int folder, const std::string& name) {
-  std::snprintf(g_pending, sizeof g_pending, "%s", name.c_str());
-  g_pendingFolder = folder;
+Status Errno(Step step) { return FailedErrno(step, errno); }
+
+// The scratch files that have a name but are not yet in place, so that a
+// signal ending the process can remove them. Each output adds and removes
+// its own entry; the lock is held while a name and this list disagree.
+struct NamedScratch {
+  int folder;
+  std::string name;
+};
+std::mutex g_scratchLock;
+std::vector<NamedScratch> g_scratch;
+
+void Forget(int folder, const std::string& name) {
+  auto it = std::find_if(g_scratch.begin(), g_scratch.end(),
+                         [&](const NamedScratch& s) {
+                           return s.folder == folder && s.name == name;
+                         });
+  if (it != g_scratch.end()) g_scratch.erase(it);
 }
-
-void ClearPending() { g_pendingFolder = -1; }
 
 std::string NextScratchName() {
   static unsigned counter = 0;
@@ -75,299 +85,452 @@ FileIdentity IdentityOf(const struct stat& st) {
   return id;
 }
 
-// Gives an unnamed scratch file a fresh scratch name in its folder.
-bool LinkUnnamed(File* file) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string candidate = NextScratchName();
-    std::lock_guard<std::mutex> held(g_pendingLock);
-    int r = -1;
-#ifdef AT_EMPTY_PATH
-    r = linkat(file->fd, "", file->folder->fd, candidate.c_str(), AT_EMPTY_PATH);
-    if (r != 0 && errno != EEXIST) {
-      // Without the privilege for that, through the descriptor's /proc entry.
-      char self[64];
-      std::snprintf(self, sizeof self, "/proc/self/fd/%d", file->fd);
-      r = linkat(AT_FDCWD, self, file->folder->fd, candidate.c_str(),
-                 AT_SYMLINK_FOLLOW);
-    }
-#endif
-    if (r == 0) {
-      file->name = candidate;
-      SetPending(file->folder->fd, candidate);
-      return true;
-    }
-    if (errno != EEXIST) return false;
-  }
-  return false;
+// What a new file gets where no access list says otherwise; first asked
+// when the platform is made, before the front ends start other threads.
+mode_t NewFileMode() {
+  static const mode_t mode = [] {
+    const mode_t mask = umask(022);
+    umask(mask);
+    return 0666 & ~mask;
+  }();
+  return mode;
 }
 
-#ifdef __linux__
-// Gives the scratch file the access ACL of the file it replaces, if it has
-// one, so nobody gains or loses access by the replacement.
-bool CopyAccessAcl(int folder, const char* name, int to) {
-  static const char kAcl[] = "system.posix_acl_access";
-  int from = openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
-  if (from < 0) return false;
-  char self[64];
-  std::snprintf(self, sizeof self, "/proc/self/fd/%d", from);
-  char value[4096];
-  ssize_t n = getxattr(self, kAcl, value, sizeof value);
-  const int saved = errno;
-  close(from);
-  if (n < 0) {
-    // No ACL, no ACLs on this file system, or no /proc to ask through.
-    errno = saved;
-    return saved == ENODATA || saved == ENOTSUP || saved == ENOENT;
+// A mode or owner the file system cannot hold is no reason to stop.
+bool CannotHold(int error) {
+  return error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP;
+}
+
+class PosixInput : public Input {
+ public:
+  explicit PosixInput(int fd) : fd_(fd) {}
+  ~PosixInput() override { close(fd_); }
+
+  Status ReadAt(uint64_t offset, void* buffer, uint32_t count,
+                uint32_t* delivered) override {
+    char* at = static_cast<char*>(buffer);
+    size_t done = 0;
+    *delivered = 0;
+    while (done < count) {
+      const size_t want = std::min<size_t>(count - done, kMaxChunk);
+      const ssize_t got = pread(fd_, at + done, want,
+                                static_cast<off_t>(offset + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return Errno(Step::kRead);
+      if (got == 0) break;  // end of file
+      done += static_cast<size_t>(got);
+      *delivered = static_cast<uint32_t>(done);
+    }
+    return Ok();
   }
-  return fsetxattr(to, kAcl, value, static_cast<size_t>(n), 0) == 0;
+
+  Status Identify(FileIdentity* identity) override {
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return Errno(Step::kRead);
+    *identity = IdentityOf(st);
+    return Ok();
+  }
+
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+#ifdef __linux__
+// The replaced file, opened so that its attributes can be read: for reading
+// where the user may, else through its /proc entry. Without /proc and without
+// read access the attributes cannot be carried over, and that stops the work.
+class Earlier {
+ public:
+  Earlier(int folder, const std::string& name) {
+    fd_ = openat(folder, name.c_str(),
+                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd_ >= 0) return;
+    error_ = errno;
+    fd_ = openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd_ < 0) return;
+    char self[64];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+    struct stat st;
+    if (stat(self, &st) == 0) {
+      path_ = self;
+      error_ = 0;
+    }
+  }
+  ~Earlier() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Earlier(const Earlier&) = delete;
+  Earlier& operator=(const Earlier&) = delete;
+
+  int error() const { return error_; }  // why it cannot be read, or 0
+  bool readable() const { return path_.empty(); }
+
+  ssize_t Get(const char* name, void* value, size_t size) const {
+    return readable() ? fgetxattr(fd_, name, value, size)
+                      : getxattr(path_.c_str(), name, value, size);
+  }
+  ssize_t List(char* names, size_t size) const {
+    return readable() ? flistxattr(fd_, names, size)
+                      : listxattr(path_.c_str(), names, size);
+  }
+  // Its inode flags, where it could be opened for reading.
+  bool Flags(int* flags) const {
+    return readable() && ioctl(fd_, FS_IOC_GETFLAGS, flags) == 0;
+  }
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+  std::string path_;
+};
+
+// One extended attribute, sized from the attribute itself. False with errno
+// set when it cannot be read; ENODATA when there is none.
+bool ReadAttribute(const Earlier& from, const char* name, std::vector<char>* value) {
+  for (;;) {
+    const ssize_t size = from.Get(name, nullptr, 0);
+    if (size < 0) return false;
+    value->resize(static_cast<size_t>(size));
+    const ssize_t n = from.Get(name, value->data(), value->size());
+    if (n >= 0) {
+      value->resize(static_cast<size_t>(n));
+      return true;
+    }
+    if (errno != ERANGE) return false;  // grew meanwhile: ask again
+  }
+}
+
+// The access ACL exactly as the replaced file has it, or none where it has
+// none: a folder's default entries never reach a replacement.
+bool CarryAcl(const Earlier& from, int to) {
+  static const char kAcl[] = "system.posix_acl_access";
+  std::vector<char> acl;
+  if (ReadAttribute(from, kAcl, &acl))
+    return fsetxattr(to, kAcl, acl.data(), acl.size(), 0) == 0;
+  if (errno != ENODATA && !CannotHold(errno)) return false;
+  return fremovexattr(to, kAcl) == 0 || errno == ENODATA || CannotHold(errno);
+}
+
+// The user's own extended attributes, as a careful copy carries them.
+bool CarryUserAttributes(const Earlier& from, int to) {
+  std::vector<char> names;
+  for (;;) {
+    const ssize_t size = from.List(nullptr, 0);
+    if (size < 0) return CannotHold(errno);
+    names.resize(static_cast<size_t>(size));
+    const ssize_t n = from.List(names.data(), names.size());
+    if (n >= 0) {
+      names.resize(static_cast<size_t>(n));
+      break;
+    }
+    if (errno != ERANGE) return false;
+  }
+  for (size_t at = 0; at < names.size(); at += std::strlen(&names[at]) + 1) {
+    const char* name = &names[at];
+    if (std::strncmp(name, "user.", 5) != 0) continue;
+    std::vector<char> value;
+    if (!ReadAttribute(from, name, &value)) {
+      if (errno == ENODATA) continue;  // removed meanwhile
+      return false;
+    }
+    if (fsetxattr(to, name, value.data(), value.size(), 0) != 0) return false;
+  }
+  return true;
+}
+
+// Inode flags that say how the file is kept, not who may change it.
+void CarryFlags(const Earlier& from, int to) {
+  const int kept = FS_NODUMP_FL | FS_NOATIME_FL | FS_SYNC_FL | FS_COMPR_FL;
+  int flags = 0, mine = 0;
+  if (!from.Flags(&flags) || (flags & kept) == 0) return;
+  if (ioctl(to, FS_IOC_GETFLAGS, &mine) != 0) return;
+  mine = (mine & ~kept) | (flags & kept);
+  ioctl(to, FS_IOC_SETFLAGS, &mine);  // a file system without them keeps none
 }
 #endif
+
+class PosixFolder;
+
+class PosixOutput : public Output {
+ public:
+  PosixOutput(int folder, std::string name, int fd, std::string scratch,
+              bool replacing, mode_t newMode)
+      : folder_(folder), name_(std::move(name)), fd_(fd),
+        scratch_(std::move(scratch)), replacing_(replacing), newMode_(newMode) {}
+
+  ~PosixOutput() override {
+    if (fd_ >= 0) close(fd_);
+    if (!placed_ && !scratch_.empty()) {
+      std::lock_guard<std::mutex> held(g_scratchLock);
+      unlinkat(folder_, scratch_.c_str(), 0);
+      Forget(folder_, scratch_);
+    }
+  }
+
+  Status Write(const void* buffer, uint32_t count) override {
+    const char* at = static_cast<const char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+      const size_t want = std::min<size_t>(count - done, kMaxChunk);
+      const ssize_t put = write(fd_, at + done, want);
+      if (put < 0 && errno == EINTR) continue;
+      if (put < 0) return Errno(Step::kWrite);
+      if (put == 0) return FailedErrno(Step::kWrite, ENOSPC);
+      done += static_cast<size_t>(put);
+    }
+    Written(done);
+    return Ok();
+  }
+
+  Status CopyRange(Input& input, uint64_t offset, uint64_t length,
+                   uint64_t* copied) override {
+    *copied = 0;
+#ifdef __linux__
+    auto* in = dynamic_cast<PosixInput*>(&input);
+    while (in != nullptr && *copied < length) {
+      off_t from = static_cast<off_t>(offset + *copied);
+      const size_t want = std::min<uint64_t>(length - *copied, kMaxChunk);
+      const ssize_t n = copy_file_range(in->fd(), &from, fd_, nullptr, want, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                    errno == EOPNOTSUPP))
+        break;  // the system will not copy these: the program does
+      if (n < 0) return Errno(WriteSide(errno) ? Step::kWrite : Step::kRead);
+      if (n == 0) return Ok();  // the end of the input
+      *copied += static_cast<uint64_t>(n);
+      Written(static_cast<size_t>(n));
+    }
+#endif
+    uint64_t rest = 0;
+    const Status s =
+        CopyInPieces(input, offset + *copied, length - *copied, *this, &rest);
+    *copied += rest;
+    return s;
+  }
+
+  Status Publish() override {
+    Status s = TakeOverPermissions();
+    // A written file must reach the disk before it replaces an earlier one.
+    if (s.ok() && fsync(fd_) != 0) s = Errno(Step::kFlush);
+    if (s.ok() && scratch_.empty()) s = NameUnnamed();
+    if (!s.ok()) return s;
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) return Errno(Step::kFlush);
+    {
+      std::lock_guard<std::mutex> held(g_scratchLock);
+      // The rename replaces a link at the name itself, never its target.
+      if (renameat(folder_, scratch_.c_str(), folder_, name_.c_str()) != 0)
+        return Errno(Step::kPlace);
+      Forget(folder_, scratch_);
+      placed_ = true;
+    }
+    return SyncFolder();
+  }
+
+ private:
+  static bool WriteSide(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EFBIG || error == EROFS;
+  }
+
+  void Written(size_t n) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    // Starts writing these bytes to the disk now, while the next piece is
+    // read, so the flush before the output is placed has little left to do.
+    sync_file_range(fd_, written_, static_cast<off_t>(n), SYNC_FILE_RANGE_WRITE);
+#endif
+    written_ += static_cast<off_t>(n);
+  }
+
+  // The replaced file's owner (where the process may set it), mode, access
+  // list, user attributes and flags; a new file keeps what the system gave it.
+  Status TakeOverPermissions() {
+    struct stat st;
+    if (fstatat(folder_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno != ENOENT) return Errno(Step::kPermissions);
+      return Fresh();
+    }
+    if (!S_ISREG(st.st_mode)) return Fresh();
+#ifdef __linux__
+    Earlier earlier(folder_, name_);
+    if (earlier.error() != 0) return FailedErrno(Step::kPermissions, earlier.error());
+#endif
+    mode_t mode = st.st_mode & 07777;
+    if (fchown(fd_, st.st_uid, st.st_gid) != 0) {
+      if (errno != EPERM && !CannotHold(errno)) return Errno(Step::kPermissions);
+      if (fchown(fd_, static_cast<uid_t>(-1), st.st_gid) != 0 && errno != EPERM &&
+          !CannotHold(errno))
+        return Errno(Step::kPermissions);
+      // The set-ID bits only where the owner was kept, as a careful copy does.
+      mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+    }
+    if (fchmod(fd_, mode) != 0 && !CannotHold(errno)) return Errno(Step::kPermissions);
+#ifdef __linux__
+    if (!CarryAcl(earlier, fd_) || !CarryUserAttributes(earlier, fd_))
+      return Errno(Step::kPermissions);
+    CarryFlags(earlier, fd_);
+#endif
+    return Ok();
+  }
+
+  // Nothing to replace (any more): a file made for replacing gets the mode
+  // of a new one; one made as new already has it.
+  Status Fresh() {
+    if (!replacing_ || fchmod(fd_, newMode_) == 0 || CannotHold(errno)) return Ok();
+    return Errno(Step::kPermissions);
+  }
+
+  // Gives an unnamed file a fresh scratch name in its folder.
+  Status NameUnnamed() {
+#ifdef AT_EMPTY_PATH
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string candidate = NextScratchName();
+      std::lock_guard<std::mutex> held(g_scratchLock);
+      int r = linkat(fd_, "", folder_, candidate.c_str(), AT_EMPTY_PATH);
+      if (r != 0 && errno != EEXIST) {
+        // Without the privilege for that, through the descriptor's /proc entry.
+        char self[64];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+        r = linkat(AT_FDCWD, self, folder_, candidate.c_str(), AT_SYMLINK_FOLLOW);
+      }
+      if (r == 0) {
+        scratch_ = candidate;
+        g_scratch.push_back({folder_, candidate});
+        return Ok();
+      }
+      if (errno != EEXIST) return Errno(Step::kPlace);
+    }
+    return FailedErrno(Step::kPlace, EEXIST);
+#else
+    return FailedErrno(Step::kPlace, ENOSYS);
+#endif
+  }
+
+  // Once the folder is flushed, a power cut can no longer bring back the file
+  // that was replaced. A folder the user may not read cannot be flushed, and
+  // some file systems cannot flush one (EINVAL): the entry is then as durable
+  // as the system makes it by itself.
+  Status SyncFolder() {
+    const int fd = openat(folder_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno == EACCES ? Ok() : Errno(Step::kSync);
+    const bool ok = fsync(fd) == 0 || errno == EINVAL;
+    const int error = errno;
+    close(fd);
+    return ok ? Ok() : FailedErrno(Step::kSync, error);
+  }
+
+  int folder_;
+  std::string name_;
+  int fd_;
+  std::string scratch_;  // its scratch name, once it has one
+  bool replacing_;       // made owner-only, to take over an earlier file's mode
+  mode_t newMode_;
+  off_t written_ = 0;
+  bool placed_ = false;
+};
+
+class PosixFolder : public Folder {
+ public:
+  PosixFolder(int fd, bool namedScratch)
+      : fd_(fd), namedScratch_(namedScratch) {}
+  ~PosixFolder() override { close(fd_); }
+
+  Status OpenInput(const std::string& name,
+                   std::unique_ptr<Input>* input) override {
+    // Non-blocking, so a pipe or a device is refused instead of waited on.
+    const int fd = openat(fd_, name.c_str(),
+                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return Errno(Step::kOpen);
+    struct stat st;
+    const int flags = fcntl(fd, F_GETFL);
+    Status s;
+    if (fstat(fd, &st) != 0 || flags < 0 ||
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+      s = Errno(Step::kOpen);
+    else if (S_ISDIR(st.st_mode))
+      s = FailedErrno(Step::kOpen, EISDIR);
+    else if (!S_ISREG(st.st_mode))
+      s = Failed(Step::kOpen, Reason::kNotRegular);
+    if (!s.ok()) {
+      close(fd);
+      return s;
+    }
+    input->reset(new PosixInput(fd));
+    return Ok();
+  }
+
+  Status Lookup(const std::string& name, FileIdentity* identity,
+                bool* exists) override {
+    struct stat st;
+    *exists = fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (*exists) *identity = IdentityOf(st);
+    return *exists || errno == ENOENT ? Ok() : Errno(Step::kOpen);
+  }
+
+  Status CreateOutput(const std::string& name,
+                      std::unique_ptr<Output>* output) override {
+    struct stat st;
+    const bool replacing =
+        fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+    // Replace only what a program opening it for writing could change.
+    if (replacing && faccessat(fd_, name.c_str(), W_OK, AT_EACCESS) != 0)
+      return Errno(Step::kPermissions);
+    // A new file is made as a plain creat() would make it, so the folder's
+    // default access list and the umask apply; one that replaces another is
+    // the owner's alone until it takes over the earlier file's permissions.
+    const mode_t mode = replacing ? 0600 : 0666;
+    int fd = -1;
+    std::string scratch;
+#ifdef O_TMPFILE
+    // An unnamed file first: a run killed before it is whole leaves nothing.
+    if (!namedScratch_) {
+      fd = openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+      if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL &&
+          errno != ENOENT)
+        return Errno(Step::kCreate);
+    }
+#endif
+    // Not every file system has unnamed files: a named scratch file then.
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+      scratch = NextScratchName();
+      std::lock_guard<std::mutex> held(g_scratchLock);
+      // O_EXCL never opens an existing file and never follows a link.
+      fd = openat(fd_, scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+      if (fd >= 0) g_scratch.push_back({fd_, scratch});
+      else if (errno != EEXIST) return Errno(Step::kCreate);
+    }
+    if (fd < 0) return FailedErrno(Step::kCreate, EEXIST);
+    output->reset(new PosixOutput(fd_, name, fd, scratch, replacing, NewFileMode()));
+    return Ok();
+  }
+
+ private:
+  int fd_;
+  bool namedScratch_;
+};
 
 }  // namespace
 
-void RemovePendingScratchFile() {
+void RemoveScratchFiles() {
   // Held for good: the process is ending, and no other scratch file may be
   // named meanwhile.
-  g_pendingLock.lock();
-  if (g_pendingFolder >= 0) unlinkat(g_pendingFolder, g_pending, 0);
-  ClearPending();
+  g_scratchLock.lock();
+  for (const NamedScratch& s : g_scratch) unlinkat(s.folder, s.name.c_str(), 0);
+  g_scratch.clear();
 }
 
-PosixPlatform::PosixPlatform() {
-  const mode_t mask = umask(022);
-  umask(mask);
-  newMode_ = 0666 & ~mask;
-}
-
-bool PosixPlatform::Fail() {
-  error_ = errno;
-  return false;
-}
-
-bool PosixPlatform::Fail(int why) {
-  error_ = why;
-  return false;
-}
+PosixPlatform::PosixPlatform() { NewFileMode(); }
 
 PathRules PosixPlatform::Rules() const { return {'/'}; }
 
-File* PosixPlatform::OpenRead(const char* path) {
-  // Non-blocking, so a pipe or a device is refused instead of waited on.
-  int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    Fail();
-    return nullptr;
-  }
-  struct stat st;
-  int flags = fcntl(fd, F_GETFL);
-  if (fstat(fd, &st) != 0 || flags < 0 ||
-      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    Fail();
-  } else if (!S_ISREG(st.st_mode)) {
-    Fail(S_ISDIR(st.st_mode) ? EISDIR : kNotRegular);
-  } else {
-    return new File{fd, nullptr, 0, false, std::string()};
-  }
-  close(fd);
-  return nullptr;
-}
-
-Folder* PosixPlatform::OpenFolder(const char* path) {
-  int fd = open(*path != '\0' ? path : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    Fail();
-    return nullptr;
-  }
-  return new Folder{fd};
-}
-
-void PosixPlatform::CloseFolder(Folder* folder) {
-  close(folder->fd);
-  delete folder;
-}
-
-bool PosixPlatform::IdentifyName(Folder* folder, const char* name,
-                                 FileIdentity* identity, bool* exists) {
-  struct stat st;
-  *exists = fstatat(folder->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-  if (*exists) *identity = IdentityOf(st);
-  return *exists || errno == ENOENT || Fail();
-}
-
-File* PosixPlatform::CreateUnnamed(Folder* folder) {
-#ifdef O_TMPFILE
-  int fd = openat(folder->fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-  if (fd >= 0) return new File{fd, folder, 0, true, std::string()};
-#else
-  (void)folder;
-#endif
-  return nullptr;
-}
-
-File* PosixPlatform::CreateTemp(Folder* folder, const char* finalName) {
-  (void)finalName;  // scratch names are short so a long final name still fits
-  // Readable by the owner alone until it takes its final permissions. An
-  // unnamed file first: a run killed before it is whole leaves nothing behind.
-  if (File* unnamed = CreateUnnamed(folder)) return unnamed;
-  // Not every file system has unnamed files: a named scratch file then.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = NextScratchName();
-    std::lock_guard<std::mutex> held(g_pendingLock);
-    // O_EXCL never opens an existing file and never follows a link.
-    int fd = openat(folder->fd, name.c_str(),
-                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-      SetPending(folder->fd, name);
-      return new File{fd, folder, 0, false, name};
-    }
-    if (errno != EEXIST) break;
-  }
-  Fail();
-  return nullptr;
-}
-
-bool PosixPlatform::Seek(File* file, uint32_t offset) {
-  return lseek(file->fd, static_cast<off_t>(offset), SEEK_SET) >= 0 || Fail();
-}
-
-bool PosixPlatform::Read(File* file, void* buffer, uint32_t count,
-                         uint32_t* delivered) {
-  char* at = static_cast<char*>(buffer);
-  size_t done = 0;
-  while (done < count) {
-    size_t want = count - done < kMaxChunk ? count - done : kMaxChunk;
-    ssize_t got = read(file->fd, at + done, want);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      *delivered = static_cast<uint32_t>(done);
-      return Fail();
-    }
-    if (got == 0) break;  // end of file
-    done += static_cast<size_t>(got);
-  }
-  *delivered = static_cast<uint32_t>(done);
-  return true;
-}
-
-bool PosixPlatform::Write(File* file, const void* buffer, uint32_t count) {
-  const char* at = static_cast<const char*>(buffer);
-  size_t done = 0;
-  while (done < count) {
-    size_t want = count - done < kMaxChunk ? count - done : kMaxChunk;
-    ssize_t put = write(file->fd, at + done, want);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return Fail();
-    if (put == 0) return Fail(ENOSPC);
-    done += static_cast<size_t>(put);
-  }
-#ifdef SYNC_FILE_RANGE_WRITE
-  // Starts writing these bytes to the disk now, while the next piece is read,
-  // so the flush before the output is placed has little left to do.
-  sync_file_range(file->fd, file->written, static_cast<off_t>(done),
-                  SYNC_FILE_RANGE_WRITE);
-#endif
-  file->written += static_cast<off_t>(done);
-  return true;
-}
-
-bool PosixPlatform::Identify(File* file, FileIdentity* identity) {
-  struct stat st;
-  if (fstat(file->fd, &st) != 0) return Fail();
-  *identity = IdentityOf(st);
-  return true;
-}
-
-// The owner where the process may set it (root), else at least the group;
-// the set-ID bits only where both were kept, as a careful copy does.
-bool PosixPlatform::KeepOwnerAndMode(File* file, const struct stat& earlier) {
-  mode_t mode = earlier.st_mode & 07777;
-  if (fchown(file->fd, earlier.st_uid, earlier.st_gid) != 0) {
-    if (errno != EPERM) return Fail();
-    if (fchown(file->fd, static_cast<uid_t>(-1), earlier.st_gid) != 0 &&
-        errno != EPERM)
-      return Fail();
-    mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
-  }
-  return fchmod(file->fd, mode) == 0 || Fail();
-}
-
-bool PosixPlatform::Adopt(File* file, const char* finalName) {
-  const int folder = file->folder->fd;
-  struct stat st;
-  const bool there = fstatat(folder, finalName, &st, AT_SYMLINK_NOFOLLOW) == 0;
-  if (!there && errno != ENOENT) return Fail();
-  // Nothing there, or a link or anything else that is not a file: a new file.
-  if (!there || !S_ISREG(st.st_mode))
-    return fchmod(file->fd, newMode_) == 0 || Fail();
-  // Replace only what a program opening it for writing could change.
-  if (faccessat(folder, finalName, W_OK, AT_EACCESS) != 0) return Fail();
-  if (!KeepOwnerAndMode(file, st)) return false;
-#ifdef __linux__
-  if (!CopyAccessAcl(folder, finalName, file->fd)) return Fail();
-#endif
-  return true;
-}
-
-bool PosixPlatform::Finish(File* file, std::string* tempName) {
-  // A written file must reach the disk before it replaces an earlier one.
-  bool ok = fsync(file->fd) == 0 || Fail();
-  if (ok && file->unnamed) ok = LinkUnnamed(file) || Fail();
-  if (close(file->fd) != 0 && ok) ok = Fail();
-  *tempName = file->name;
-  delete file;
-  return ok;
-}
-
-void PosixPlatform::Abandon(File* file) {
-  const int saved = errno;
-  if (!file->name.empty()) {
-    std::lock_guard<std::mutex> held(g_pendingLock);
-    unlinkat(file->folder->fd, file->name.c_str(), 0);
-    ClearPending();
-  }
-  close(file->fd);
-  delete file;
-  errno = saved;
-}
-
-bool PosixPlatform::Commit(Folder* folder, const char* tempName,
-                           const char* finalName) {
-  std::lock_guard<std::mutex> held(g_pendingLock);
-  // The rename replaces a link at finalName itself, never its target.
-  if (renameat(folder->fd, tempName, folder->fd, finalName) != 0) return Fail();
-  ClearPending();
-  return true;
-}
-
-void PosixPlatform::Discard(Folder* folder, const char* tempName) {
-  const int saved = errno;
-  std::lock_guard<std::mutex> held(g_pendingLock);
-  if (*tempName != '\0') unlinkat(folder->fd, tempName, 0);
-  ClearPending();
-  errno = saved;
-}
-
-bool PosixPlatform::SyncDir(Folder* folder) {
-  // Some file systems cannot flush a folder (EINVAL): nothing more to do there.
-  return fsync(folder->fd) == 0 || errno == EINVAL || Fail();
-}
-
-bool PosixPlatform::Close(File* file) {
-  bool ok = close(file->fd) == 0 || Fail();
-  delete file;
-  return ok;
-}
-
-void* PosixPlatform::Alloc(uint32_t size) {
-  void* block = std::calloc(size == 0 ? 1 : size, 1);
-  if (block == nullptr) error_ = ENOMEM;
-  return block;
-}
-
-void PosixPlatform::Free(void* block) { std::free(block); }
-
-std::string PosixPlatform::SystemErrorText(int code) const {
-  return std::strerror(code);
+Status PosixPlatform::OpenFolder(const std::string& path,
+                                 std::unique_ptr<Folder>* folder) {
+  const int fd = open(path.empty() ? "." : path.c_str(), kFolderFlags);
+  if (fd < 0) return Errno(Step::kOpen);
+  folder->reset(new PosixFolder(fd, namedScratch_));
+  return Ok();
 }
 
 }  // namespace tarnvell

@@ -1,18 +1,133 @@
 #include "tests/fault_platform.h"
 
-#include "tests/support.h"
-
-using testing_support::Leaf;
+#include <algorithm>
+#include <cerrno>
 
 namespace tarnvell {
-
 namespace {
 
-const char* const kNames[] = {
-    "open",  "open folder", "lookup", "create", "move",   "read",  "write",
-    "identify", "adopt",    "finish", "commit", "sync",   "close", "alloc"};
+const char* const kNames[] = {"open folder", "open", "lookup", "create", "read",
+                              "identify",    "write", "copy",  "publish"};
 static_assert(sizeof kNames / sizeof kNames[0] == static_cast<int>(Op::kCount),
               "one name for each operation");
+
+class InjectedCategoryImpl : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "injected"; }
+  std::string message(int) const override { return "injected failure"; }
+};
+
+Status Injected(Step step) { return {std::error_code(1, InjectedCategory()), step}; }
+
+class FaultInput : public Input {
+ public:
+  FaultInput(FaultPlatform& faults, std::unique_ptr<Input> inner, std::string name)
+      : faults_(faults), inner_(std::move(inner)), name_(std::move(name)) {}
+
+  Status ReadAt(uint64_t offset, void* buffer, uint32_t count,
+                uint32_t* delivered) override {
+    *delivered = 0;
+    const Status s = faults_.Call(
+        Op::kRead, "read " + std::to_string(count) + " bytes of " + name_, Step::kRead);
+    return s.ok() ? inner_->ReadAt(offset, buffer, count, delivered) : s;
+  }
+  Status Identify(FileIdentity* identity) override {
+    const Status s = faults_.Call(
+        Op::kIdentify, "check which file and version " + name_ + " is", Step::kRead);
+    return s.ok() ? inner_->Identify(identity) : s;
+  }
+  Input& inner() { return *inner_; }
+
+ private:
+  FaultPlatform& faults_;
+  std::unique_ptr<Input> inner_;
+  std::string name_;
+};
+
+class FaultOutput : public Output {
+ public:
+  FaultOutput(FaultPlatform& faults, std::unique_ptr<Output> inner, std::string name)
+      : faults_(faults), inner_(std::move(inner)), name_(std::move(name)) {}
+
+  Status Write(const void* buffer, uint32_t count) override {
+    const Status s = faults_.Call(
+        Op::kWrite, "write " + std::to_string(count) + " bytes to the new " + name_,
+        Step::kWrite);
+    const uint64_t room = Room();
+    if (s.ok() && count <= room) return Pass(inner_->Write(buffer, count), count);
+    const uint32_t part = static_cast<uint32_t>(s.ok() ? room : count / 2);
+    if (part > 0) Pass(inner_->Write(buffer, part), part);
+    return s.ok() ? FailedErrno(Step::kWrite, ENOSPC) : s;
+  }
+
+  Status CopyRange(Input& input, uint64_t offset, uint64_t length,
+                   uint64_t* copied) override {
+    *copied = 0;
+    const Status s = faults_.Call(
+        Op::kCopy, "copy " + std::to_string(length) + " bytes into the new " + name_,
+        Step::kWrite);
+    Input& from = static_cast<FaultInput&>(input).inner();
+    const uint64_t allowed = s.ok() ? std::min(length, Room()) : length / 2;
+    const Status c = inner_->CopyRange(from, offset, allowed, copied);
+    written_ += *copied;
+    if (!c.ok()) return c;
+    if (!s.ok()) return s;
+    return *copied < length && *copied == allowed ? FailedErrno(Step::kWrite, ENOSPC)
+                                                   : Ok();
+  }
+
+  Status Publish() override {
+    const Status s = faults_.Call(Op::kPublish, "publish the new " + name_,
+                                  faults_.publishStep());
+    if (s.ok()) return inner_->Publish();
+    if (s.step != Step::kSync) return s;
+    const Status placed = inner_->Publish();
+    return placed.ok() ? s : placed;
+  }
+
+ private:
+  uint64_t Room() const {
+    return written_ < faults_.outputLimit() ? faults_.outputLimit() - written_ : 0;
+  }
+  Status Pass(const Status& s, uint64_t n) {
+    if (s.ok()) written_ += n;
+    return s;
+  }
+
+  FaultPlatform& faults_;
+  std::unique_ptr<Output> inner_;
+  std::string name_;
+  uint64_t written_ = 0;
+};
+
+class FaultFolder : public Folder {
+ public:
+  FaultFolder(FaultPlatform& faults, std::unique_ptr<Folder> inner)
+      : faults_(faults), inner_(std::move(inner)) {}
+
+  Status OpenInput(const std::string& name, std::unique_ptr<Input>* input) override {
+    Status s = faults_.Call(Op::kOpenInput, "open " + name, Step::kOpen);
+    std::unique_ptr<Input> inner;
+    if (s.ok()) s = inner_->OpenInput(name, &inner);
+    if (s.ok()) input->reset(new FaultInput(faults_, std::move(inner), name));
+    return s;
+  }
+  Status Lookup(const std::string& name, FileIdentity* identity, bool* exists) override {
+    const Status s = faults_.Call(Op::kLookup, "check what stands at " + name, Step::kOpen);
+    return s.ok() ? inner_->Lookup(name, identity, exists) : s;
+  }
+  Status CreateOutput(const std::string& name, std::unique_ptr<Output>* output) override {
+    Status s = faults_.Call(Op::kCreate, "create the new " + name, Step::kCreate);
+    std::unique_ptr<Output> inner;
+    if (s.ok()) s = inner_->CreateOutput(name, &inner);
+    if (s.ok()) output->reset(new FaultOutput(faults_, std::move(inner), name));
+    return s;
+  }
+
+ private:
+  FaultPlatform& faults_;
+  std::unique_ptr<Folder> inner_;
+};
 
 }  // namespace
 
@@ -20,125 +135,26 @@ const char* NameOf(Op op) {
   return op < Op::kCount ? kNames[static_cast<int>(op)] : "none";
 }
 
-bool FaultPlatform::Fails(Op op, const std::string& what) {
-  int n = ++calls_[static_cast<int>(op)];
+const std::error_category& InjectedCategory() {
+  static const InjectedCategoryImpl category;
+  return category;
+}
+
+Status FaultPlatform::Call(Op op, const std::string& what, Step step) {
+  const int n = ++calls_[static_cast<int>(op)];
   steps_[{op, n}] = what;
   if (op == actionOp_ && n == actionAt_ && action_) action_();
-  lastInjected_ = op == failOp_ && n == failAt_;
-  return lastInjected_;
+  return op == failOp_ && n == failAt_ ? Injected(step) : Ok();
 }
 
-File* FaultPlatform::OpenRead(const char* path) {
-  if (Fails(Op::kOpenRead, "open " + Leaf(path))) return nullptr;
-  File* file = inner_.OpenRead(path);
-  files_[file] = Leaf(path);
-  return file;
-}
-
-Folder* FaultPlatform::OpenFolder(const char* path) {
-  if (Fails(Op::kOpenFolder, "open the output folder")) return nullptr;
-  return inner_.OpenFolder(path);
-}
-
-bool FaultPlatform::IdentifyName(Folder* folder, const char* name,
-                                 FileIdentity* identity, bool* exists) {
-  return !Fails(Op::kIdentifyName, std::string("check what stands at ") + name) &&
-         inner_.IdentifyName(folder, name, identity, exists);
-}
-
-File* FaultPlatform::CreateTemp(Folder* folder, const char* finalName) {
-  const std::string what = std::string("the scratch file for ") + finalName;
-  if (Fails(Op::kCreateTemp, "create " + what)) return nullptr;
-  File* file = inner_.CreateTemp(folder, finalName);
-  files_[file] = what;
-  return file;
-}
-
-bool FaultPlatform::Seek(File* file, uint32_t offset) {
-  return !Fails(Op::kSeek, "move to " + std::to_string(offset) + " in " + WhatIs(file)) &&
-         inner_.Seek(file, offset);
-}
-
-bool FaultPlatform::Read(File* file, void* buffer, uint32_t count,
-                         uint32_t* delivered) {
-  *delivered = 0;
-  return !Fails(Op::kRead, "read " + std::to_string(count) + " bytes of " + WhatIs(file)) &&
-         inner_.Read(file, buffer, count, delivered);
-}
-
-// A failing write first writes half its bytes, as a filling disk does.
-bool FaultPlatform::Write(File* file, const void* buffer, uint32_t count) {
-  const bool injected =
-      Fails(Op::kWrite, "write " + std::to_string(count) + " bytes to " + WhatIs(file));
-  if ((written_[file] += count) > outputLimit_) lastInjected_ = true;
-  if (!lastInjected_) return inner_.Write(file, buffer, count);
-  if (injected) inner_.Write(file, buffer, count / 2);
-  return false;
-}
-
-bool FaultPlatform::Identify(File* file, FileIdentity* identity) {
-  return !Fails(Op::kIdentify, "check which file and version " + WhatIs(file) + " is") &&
-         inner_.Identify(file, identity);
-}
-
-bool FaultPlatform::Adopt(File* file, const char* finalName) {
-  return !Fails(Op::kAdopt, std::string("take the mode and owner of ") + finalName) &&
-         inner_.Adopt(file, finalName);
-}
-
-bool FaultPlatform::Finish(File* file, std::string* tempName) {
-  const bool injected = Fails(Op::kFinish, "flush and close " + WhatIs(file));
-  files_.erase(file);
-  written_.erase(file);
-  if (injected) {
-    inner_.Abandon(file);  // as a failing flush: the file gets no name
-    tempName->clear();
-    return false;
-  }
-  return inner_.Finish(file, tempName);
-}
-
-void FaultPlatform::Abandon(File* file) {
-  files_.erase(file);
-  written_.erase(file);
-  inner_.Abandon(file);
-}
-
-bool FaultPlatform::Commit(Folder* folder, const char* tempName,
-                           const char* finalName) {
-  return !Fails(Op::kCommit,
-                std::string("move the scratch file into place as ") + finalName) &&
-         inner_.Commit(folder, tempName, finalName);
-}
-
-void FaultPlatform::Discard(Folder* folder, const char* tempName) {
-  ++discards_;
-  if (!keepScratch_) inner_.Discard(folder, tempName);
-}
-
-bool FaultPlatform::SyncDir(Folder* folder) {
-  return !Fails(Op::kSyncDir, "flush the output folder") && inner_.SyncDir(folder);
-}
-
-bool FaultPlatform::Close(File* file) {
-  const bool injected = Fails(Op::kClose, "close " + WhatIs(file));
-  files_.erase(file);
-  const bool ok = inner_.Close(file);  // the file is released either way
-  lastInjected_ = injected;
-  return ok && !injected;
-}
-
-void* FaultPlatform::Alloc(uint32_t size) {
-  if (Fails(Op::kAlloc, "allocate " + std::to_string(size) + " bytes")) return nullptr;
-  return inner_.Alloc(size);
-}
-
-int FaultPlatform::LastError() const {
-  return lastInjected_ ? kInjected : inner_.LastError();
-}
-
-std::string FaultPlatform::SystemErrorText(int code) const {
-  return code == kInjected ? "injected failure" : inner_.SystemErrorText(code);
+Status FaultPlatform::OpenFolder(const std::string& path,
+                                 std::unique_ptr<Folder>* folder) {
+  Status s = Call(Op::kOpenFolder, "open the folder",
+                  Step::kOpen);
+  std::unique_ptr<Folder> inner;
+  if (s.ok()) s = inner_.OpenFolder(path, &inner);
+  if (s.ok()) folder->reset(new FaultFolder(*this, std::move(inner)));
+  return s;
 }
 
 }  // namespace tarnvell
