@@ -33,11 +33,17 @@ bool IsPlainFile(DWORD attributes) {
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
+Status Win32Failure(Step step, DWORD code) {
+  return Failed(step, std::error_code(static_cast<int>(code), Win32Category()));
+}
+
+// The failure the system just reported.
+Status LastFailure(Step step) { return Win32Failure(step, GetLastError()); }
+
 // An earlier file the user may not replace, as opening it for writing says.
 Status RefuseReadOnly(DWORD attributes) {
   if (IsPlainFile(attributes) && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-    return Failed(Step::kPermissions,
-                  std::error_code(ERROR_ACCESS_DENIED, Win32Category()));
+    return Win32Failure(Step::kPermissions, ERROR_ACCESS_DENIED);
   return Ok();
 }
 
@@ -62,7 +68,6 @@ void AppendUtf8(uint32_t c, std::string* out) {
   for (int k = extra - 1; k >= 0; --k)
     *out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
 }
-
 
 std::string SystemErrorText(int number) {
   const DWORD error = static_cast<DWORD>(number);
@@ -95,13 +100,6 @@ class Win32ErrorCategory : public std::error_category {
   }
 };
 
-Status Win32Failure(Step step, DWORD code) {
-  return Failed(step, std::error_code(static_cast<int>(code), Win32Category()));
-}
-
-// The failure the system just reported.
-Status LastFailure(Step step) { return Win32Failure(step, GetLastError()); }
-
 Status IdentifyHandle(HANDLE handle, Step step, FileIdentity* identity,
                       DWORD* attributes = nullptr) {
   BY_HANDLE_FILE_INFORMATION info;
@@ -126,9 +124,10 @@ class Win32Input : public Input {
       where.Offset = static_cast<DWORD>(position);
       where.OffsetHigh = static_cast<DWORD>(position >> 32);
       DWORD got = 0;
-      if (!ReadFile(handle_, at + *delivered, std::min(count - *delivered, kMaxChunk),
-                    &got, &where))
-        return GetLastError() == ERROR_HANDLE_EOF ? Ok() : LastFailure(Step::kRead);
+      const uint32_t want = std::min(count - *delivered, kMaxChunk);
+      if (!ReadFile(handle_, at + *delivered, want, &got, &where))
+        return GetLastError() == ERROR_HANDLE_EOF ? Ok()
+                                                  : LastFailure(Step::kRead);
       if (got == 0) break;  // the end of the file
       *delivered += got;
     }
@@ -402,11 +401,13 @@ Status Win32Platform::OpenFolder(const std::string& path,
     return Win32Failure(Step::kOpen, ERROR_NO_UNICODE_TRANSLATION);
   if (!FullWidePath(wide, &full)) return LastFailure(Step::kOpen);
   if (full.back() != L'\\') full += L'\\';
-  // Shared for reading and writing but not for deleting, so that nobody can
-  // rename, remove or replace the folder while it is open.
-  HANDLE h = CreateFileW(LongForm(full).c_str(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  // Opened for traversal, an access that sharing counts, and shared for
+  // reading and writing but not for deleting: nobody can rename, remove or
+  // replace the folder while it is open.
+  HANDLE h = CreateFileW(LongForm(full).c_str(),
+                         FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastFailure(Step::kOpen);
   FileIdentity identity;
   DWORD attributes = 0;
