@@ -36,11 +36,11 @@ class FaultPlatform : public Platform {
  public:
   explicit FaultPlatform(Platform& inner) : inner_(inner) {}
 
-  // Makes the nth call (from 1) of op fail; 0 fails none. A failing write or
-  // copy first moves half its bytes, as a filling disk does. A failing copy
-  // or publish fails in `step` when one is given: a copy in kRead or kWrite
-  // (its own); a publish before the move (kPermissions, kFlush, kPlace, its
-  // own), when nothing is placed, or in kSync, when the file is in place.
+  // Makes the nth call (from 1) of op fail, in `step` when one is given, else
+  // in the call's own; 0 fails none. A failing write or copy first moves half
+  // its bytes, as a filling disk does; a copy may fail in kRead or kWrite (its
+  // own). A publish failing before the move (kPermissions, kFlush, kPlace, its
+  // own) places nothing; one failing in kSync has put the file in place.
   void FailAt(Op op, int nth, Step step = Step::kNone) {
     failOp_ = op;
     failAt_ = nth;
