@@ -1,6 +1,7 @@
 #include "core/container.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
