@@ -145,7 +145,7 @@ TEST(GuiDrop, AStoppedDropShowsAWarningNamingTheFileAndReason) {
   ASSERT_EQ(f.presenter.boxes.size(), 1u);
   EXPECT_EQ(f.presenter.boxes[0].title, "Tarnvell");
   EXPECT_EQ(f.presenter.boxes[0].text,
-            QString::fromStdString(missing + ": No such file or directory"));
+            QString::fromStdString(missing + ": opening: No such file or directory"));
   EXPECT_TRUE(f.presenter.boxes[0].warning);
 }
 
