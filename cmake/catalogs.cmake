@@ -8,7 +8,9 @@ set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY
   CMAKE_CONFIGURE_DEPENDS ${TARNVELL_PO}/LINGUAS)
 
 set(mos "")
+set(TARNVELL_POS "")
 foreach(lang IN LISTS TARNVELL_LINGUAS)
+  list(APPEND TARNVELL_POS ${TARNVELL_PO}/${lang}.po)
   set(mo ${CMAKE_BINARY_DIR}/po/${lang}.mo)
   add_custom_command(OUTPUT ${mo}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/po
@@ -38,7 +40,7 @@ function(tarnvell_translate_file kind template output)
   add_custom_command(OUTPUT ${output}
     COMMAND ${TARNVELL_MSGFMT} --${kind} --template=${template} -d ${TARNVELL_PO}
             -o ${output}
-    DEPENDS ${template} ${TARNVELL_PO}/LINGUAS ${mos}
+    DEPENDS ${template} ${TARNVELL_PO}/LINGUAS ${TARNVELL_POS}
     COMMENT "Translating ${template}"
     VERBATIM)
 endfunction()
