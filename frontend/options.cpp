@@ -20,7 +20,8 @@ class CommandOptions {
   bool Take(int argc, const char* const* argv, int* i) {
     const std::string arg = argv[*i];
     const char* next = *i + 1 < argc ? argv[*i + 1] : nullptr;
-    if (arg.compare(0, 12, "--directory=") == 0) return Folder(arg.substr(12), "--directory");
+    if (arg.compare(0, 12, "--directory=") == 0)
+      return Folder(arg.substr(12), "--directory");
     if (arg == "--directory" || arg == "-C") {
       if (next != nullptr) ++*i;
       return Folder(next != nullptr ? next : "", arg);
@@ -45,7 +46,8 @@ class CommandOptions {
     else if (args_.json && !list_ && !test_)
       Bad("--json", "%s: --json goes with --list or --test\n");
     else if (args_.drop.keepExisting && (list_ || test_))
-      Bad("--no-clobber", "%s: --no-clobber goes with a split or a join, not with --list or --test\n");
+      Bad("--no-clobber",
+          "%s: --no-clobber goes with a split or a join, not with --list or --test\n");
     args_.mode = list_ ? Mode::kList : test_ ? Mode::kTest : Mode::kDrop;
   }
 
