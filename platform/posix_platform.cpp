@@ -30,6 +30,10 @@ namespace {
 // are moved in chunks of this size.
 constexpr size_t kMaxChunk = size_t{1} << 30;
 
+// How much the system copies in one call: little enough that writing each
+// piece to the disk starts while the next one is copied (see Written).
+constexpr size_t kCopyChunk = size_t{8} << 20;
+
 // How a folder is opened: for looking names up and making files in it, not
 // for listing it, where the system allows that.
 #if defined(O_PATH)
@@ -95,6 +99,12 @@ mode_t NewFileMode() {
   }();
   return mode;
 }
+
+// An unnamed file is given its name once whole, by linking its descriptor:
+// the kernel does that itself for privileged users (and, since 6.10, for
+// the file's own opener); everyone else needs the file's /proc entry. So
+// without /proc (chroots, minimal containers) a named scratch file is used.
+bool CanNameUnnamed() { return access("/proc/self/fd", X_OK) == 0; }
 
 // A mode or owner the file system cannot hold is no reason to stop.
 bool CannotHold(int error) {
@@ -291,7 +301,7 @@ class PosixOutput : public Output {
     auto* in = dynamic_cast<PosixInput*>(&input);
     while (in != nullptr && *copied < length) {
       off_t from = static_cast<off_t>(offset + *copied);
-      const size_t want = std::min<uint64_t>(length - *copied, kMaxChunk);
+      const size_t want = std::min<uint64_t>(length - *copied, kCopyChunk);
       const ssize_t n = copy_file_range(in->fd(), &from, fd_, nullptr, want, 0);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
@@ -485,7 +495,7 @@ class PosixFolder : public Folder {
     std::string scratch;
 #ifdef O_TMPFILE
     // An unnamed file first: a run killed before it is whole leaves nothing.
-    if (!namedScratch_) {
+    if (!namedScratch_ && CanNameUnnamed()) {
       fd = openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
       if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL &&
           errno != ENOENT)
