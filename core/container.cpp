@@ -1,12 +1,15 @@
 #include "core/container.h"
 
 #include <algorithm>
+#include <cstring>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/copy.h"
 #include "core/layout.h"
 
 namespace tarnvell {
@@ -138,10 +141,13 @@ bool Transfer::CopyPadded(OpenInput& in, uint32_t offset, uint32_t length,
   if (!s.ok())
     return Fail(s.step == Step::kRead ? in.where->Path() : where.Path(), s);
   if (copied == length) return true;
-  const std::vector<uint8_t> zeros(std::min<uint64_t>(length - copied, 1u << 20));
+  MemberBuffer zeros(length - copied);
+  if (!zeros.data)
+    return Fail(where.Path(), Failed(Step::kWrite, Reason::kNoMemory));
+  std::memset(zeros.data.get(), 0, zeros.length);
   for (uint64_t left = length - copied; left > 0;) {
-    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(left, zeros.size()));
-    if (!Write(where, out, zeros.data(), n)) return false;
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(left, zeros.length));
+    if (!Write(where, out, zeros.data.get(), n)) return false;
     left -= n;
   }
   return true;

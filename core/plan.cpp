@@ -1,7 +1,5 @@
 #include "core/plan.h"
 
-#include <utility>
-
 namespace tarnvell {
 namespace {
 

@@ -1,5 +1,7 @@
 #include "core/status.h"
 
+#include <string>
+
 namespace tarnvell {
 
 const char* StepText(Step step) {

@@ -3,8 +3,8 @@
 // the step of the work it failed in.
 #pragma once
 
-#include <string>
 #include <system_error>
+#include <type_traits>
 
 namespace tarnvell {
 

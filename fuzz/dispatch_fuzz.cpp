@@ -1,52 +1,80 @@
 // Arbitrary drops of up to four path byte strings, under Windows and POSIX
 // path rules, through the drop handler inside a scratch folder: only the six
-// notices appear, and nothing outside the folder is created or changed.
+// notices appear, a stop says on what and why, and nothing outside the folder
+// is created or changed.
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/drop.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/posix_platform.h"
+#include "tests/support.h"
 
 using fuzzing::Check;
+using tarnvell::Status;
+using tarnvell::Step;
 
 namespace {
 
-// The real platform, confined: reads and output folders outside the jail are
-// refused, so nothing can be created or replaced outside it.
-class JailPlatform : public tarnvell::PosixPlatform {
+Status Outside(Step step) { return tarnvell::FailedErrno(step, EACCES); }
+
+// A folder of the jail: a name that is not bare (under Windows rules one may
+// hold a slash) could reach out of it and is refused; all else is passed on.
+class JailFolder : public tarnvell::Folder {
+ public:
+  explicit JailFolder(std::unique_ptr<tarnvell::Folder> inner) : inner_(std::move(inner)) {}
+  Status OpenInput(const std::string& name,
+                   std::unique_ptr<tarnvell::Input>* input) override {
+    return Bare(name) ? inner_->OpenInput(name, input) : Outside(Step::kOpen);
+  }
+  Status Lookup(const std::string& name, tarnvell::FileIdentity* identity,
+                bool* exists) override {
+    return Bare(name) ? inner_->Lookup(name, identity, exists) : Outside(Step::kOpen);
+  }
+  Status CreateOutput(const std::string& name,
+                      std::unique_ptr<tarnvell::Output>* output) override {
+    return Bare(name) ? inner_->CreateOutput(name, output) : Outside(Step::kCreate);
+  }
+
+ private:
+  static bool Bare(const std::string& name) { return name.find('/') == std::string::npos; }
+  std::unique_ptr<tarnvell::Folder> inner_;
+};
+
+// The real platform, confined: a folder outside the jail is refused, so
+// nothing can be read, created or replaced outside it. Every other call, and
+// every failure, is the real platform's own.
+class JailPlatform : public tarnvell::Platform {
  public:
   JailPlatform(const std::string& jail, bool windowsRules)
       : jail_(jail), windowsRules_(windowsRules) {}
 
   tarnvell::PathRules Rules() const override {
-    if (windowsRules_) return {'\\'};
-    return PosixPlatform::Rules();
+    return windowsRules_ ? tarnvell::PathRules{'\\'} : real_.Rules();
   }
-  tarnvell::File* OpenRead(const char* path) override {
-    return Inside(path) ? PosixPlatform::OpenRead(path) : nullptr;
+  Status OpenFolder(const std::string& path,
+                    std::unique_ptr<tarnvell::Folder>* folder) override {
+    char resolved[PATH_MAX];
+    if (realpath(path.empty() ? "." : path.c_str(), resolved) == nullptr)
+      return tarnvell::FailedErrno(Step::kOpen, errno);
+    const std::string r(resolved);
+    if (r != jail_ && r.compare(0, jail_.size() + 1, jail_ + "/") != 0)
+      return Outside(Step::kOpen);
+    std::unique_ptr<tarnvell::Folder> inner;
+    const Status s = real_.OpenFolder(path, &inner);
+    if (s.ok()) folder->reset(new JailFolder(std::move(inner)));
+    return s;
   }
-  tarnvell::Folder* OpenFolder(const char* path) override {
-    return Inside(*path != '\0' ? path : ".") ? PosixPlatform::OpenFolder(path) : nullptr;
-  }
-  int LastError() const override { return EACCES; }
 
  private:
-  // True when the path names something that exists within the jail.
-  bool Inside(const char* path) const {
-    char resolved[PATH_MAX];
-    if (realpath(path, resolved) == nullptr) return false;
-    std::string r(resolved);
-    return r == jail_ || r.compare(0, jail_.size() + 1, jail_ + "/") == 0;
-  }
-
+  tarnvell::PosixPlatform real_;
   std::string jail_;
   bool windowsRules_;
 };
@@ -104,7 +132,9 @@ bool SentinelIntact(const std::string& sentinel) {
 // Input: one byte of flags (bit 0: Windows rules; bits 1-3: number of paths,
 // 0 to 4; bit 4: leave the paths out of a drop of three or more), then per
 // path a length byte and that many bytes. A leading '@' in a path stands for
-// the jail's own folder, and '%' for the sentinel folder beside it.
+// the jail's own folder and a slash, and '%' for the sentinel folder beside it
+// and a slash; under Windows rules only a backslash in the rest then ends the
+// folder part, as in "@w\k.fnt".
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const bool windowsRules = data[0] & 1;
@@ -121,7 +151,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   fuzzing::ResetFolder(jail);
   FillJail(jail);
-  const char sep = windowsRules ? '\\' : '/';
 
   tarnvell::DropList drop;
   drop.count = count;
@@ -131,8 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (length > size - at) length = size - at;
     std::string path(reinterpret_cast<const char*>(data) + at, length);
     at += length;
-    if (!path.empty() && path[0] == '@') path = jail + sep + path.substr(1);
-    if (!path.empty() && path[0] == '%') path = sentinel + sep + path.substr(1);
+    if (!path.empty() && path[0] == '@') path = jail + "/" + path.substr(1);
+    if (!path.empty() && path[0] == '%') path = sentinel + "/" + path.substr(1);
     drop.paths.push_back(path);
   }
 
@@ -147,11 +176,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(shown == std::vector<int>{6}, "a wrong count did not get notice 6 alone");
   if (count == 1 && !tarnvell::HasExtension(drop.paths[0], ".fnt"))
     Check(shown == std::vector<int>{3}, "a lone non-container did not get notice 3");
-  const bool done = result.outcome == tarnvell::Outcome::kCompleted;
-  Check(done == (shown == std::vector<int>{2} || shown == std::vector<int>{5}),
+  Check(result.completed() == (shown == std::vector<int>{2} || shown == std::vector<int>{5}),
         "a completion notice does not match the outcome");
-  if (result.outcome == tarnvell::Outcome::kStopped)
+  if (result.kind() == tarnvell::DropResult::Kind::kStopped) {
     Check(shown.empty(), "a stopped drop showed a notice");
+    Check(result.stop().code && !result.stop().file.empty(), "a stop without its file or reason");
+  }
 
   Check(fuzzing::List(base) == std::vector<std::string>({"jail", "sentinel"}),
         "something appeared beside the scratch folder");

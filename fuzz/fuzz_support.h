@@ -9,9 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "core/drop.h"
-#include "tests/support.h"
-
 namespace fuzzing {
 
 // Stops the process with a message when `ok` is false.

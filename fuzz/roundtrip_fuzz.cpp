@@ -5,22 +5,11 @@
 #include <utility>
 #include <vector>
 
-#include "core/drop.h"
 #include "fuzz/fuzz_support.h"
-#include "platform/posix_platform.h"
+#include "tests/support.h"
 
 using fuzzing::Check;
-
-namespace {
-
-tarnvell::DropList DropOf(std::vector<std::string> paths) {
-  tarnvell::DropList drop;
-  drop.count = static_cast<uint32_t>(paths.size());
-  drop.paths = std::move(paths);
-  return drop;
-}
-
-}  // namespace
+using testing_support::DropFiles;
 
 // Input: one byte of flags (bit 0: text first in the drop), two bytes of
 // split point, then the image bytes followed by the text bytes.
@@ -37,13 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzing::WriteBytes(dir + "/i.pcx", image.data(), image.size());
   fuzzing::WriteBytes(dir + "/t.txt", text.data(), text.size());
 
-  tarnvell::PosixPlatform platform;
-  testing_support::RecordingSink sink;
   std::vector<std::string> paths = {dir + "/i.pcx", dir + "/t.txt"};
   if (textFirst) std::swap(paths[0], paths[1]);
   const std::string fnt = dir + (textFirst ? "/i.fnt" : "/t.fnt");
-  tarnvell::HandleDrop(DropOf(paths), sink, platform);
-  Check(sink.shown == std::vector<int>{5}, "the join did not complete");
+  Check(DropFiles(paths).shown == std::vector<int>{5}, "the join did not complete");
 
   std::string container;
   Check(fuzzing::ReadBytes(fnt, &container), "the join wrote no container");
@@ -55,8 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(std::remove((dir + "/i.pcx").c_str()) == 0 &&
             std::remove((dir + "/t.txt").c_str()) == 0,
         "cannot remove the inputs");
-  tarnvell::HandleDrop(DropOf({fnt}), sink, platform);
-  Check(sink.shown == std::vector<int>({5, 2}), "the split did not complete");
+  Check(DropFiles({fnt}).shown == std::vector<int>{2}, "the split did not complete");
   const std::string base = fnt.substr(0, fnt.size() - 4);
   std::string image2, text2;
   Check(fuzzing::ReadBytes(base + ".pcx", &image2) && image2 == image,

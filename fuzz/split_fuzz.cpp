@@ -6,10 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/drop.h"
 #include "fuzz/fuzz_support.h"
-#include "platform/posix_platform.h"
 #include "tests/fault_platform.h"
+#include "tests/support.h"
 
 using fuzzing::Check;
 
@@ -59,24 +58,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string fnt = dir + "/c.fnt";
   fuzzing::WriteBytes(fnt, data, size);
 
-  tarnvell::PosixPlatform real;
-  tarnvell::FaultPlatform platform(real);
+  tarnvell::FaultPlatform platform(testing_support::RealPlatform());
   platform.LimitOutputs(kOutputLimit);
-  testing_support::RecordingSink sink;
-  const tarnvell::DropResult result =
-      tarnvell::HandleDrop(testing_support::Drop({fnt}), sink, platform);
+  const testing_support::DropOutcome run = testing_support::DropFiles({fnt}, platform);
+  const tarnvell::DropResult& result = run.result;
 
   std::string input;
   Check(fuzzing::ReadBytes(fnt, &input) &&
             input == std::string(reinterpret_cast<const char*>(data), size),
         "the container was changed");
-  const std::vector<int>& shown = sink.shown;
+  const std::vector<int>& shown = run.shown;
   const std::vector<std::string> names = fuzzing::List(dir);
 
   uint8_t head[32] = {};
   if (size > 0) std::memcpy(head, data, size < sizeof head ? size : sizeof head);
   if (!Signed(head) || size < sizeof head) {
-    Check(result.outcome == tarnvell::Outcome::kRefused, "a bad header was not refused");
+    Check(run.Ending() == "refused", "a bad header was not refused");
     Check(shown == std::vector<int>{1}, "a bad header did not get notice 1");
     Check(names == std::vector<std::string>{"c.fnt"}, "a refused split wrote files");
     return 0;
@@ -85,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t textOffset = Word(head + 24), textSize = Word(head + 28);
   const bool fits = imageSize <= kOutputLimit && textSize <= kOutputLimit;
 
-  if (result.outcome == tarnvell::Outcome::kCompleted) {
+  if (result.completed()) {
     Check(fits, "a member larger than the disk allows was written");
     Check(shown == std::vector<int>{2}, "a split did not end with notice 2");
     Check(names == std::vector<std::string>({"c.fnt", "c.pcx", "c.txt"}),
@@ -94,15 +91,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckMember(dir + "/c.txt", data, size, textOffset, textSize);
     return 0;
   }
-  Check(result.outcome == tarnvell::Outcome::kStopped, "a good header was refused");
+  Check(result.kind() == tarnvell::DropResult::Kind::kStopped, "a good header was refused");
   Check(!fits, "a split that fits on the disk stopped");
   Check(shown.empty(), "a stopped split showed a notice");
-  if (result.stop.file == dir + "/c.pcx") {
+  Check(result.stop().step == tarnvell::Step::kWrite, "a full disk stopped in another step");
+  if (result.stop().file == dir + "/c.pcx") {
     Check(imageSize > kOutputLimit, "the image stopped without cause");
     Check(names == std::vector<std::string>{"c.fnt"}, "a stop left an output");
   } else {
     // The image was whole before the text stopped, and stays.
-    Check(result.stop.file == dir + "/c.txt", "a stop names an unexpected file");
+    Check(result.stop().file == dir + "/c.txt", "a stop names an unexpected file");
     Check(names == std::vector<std::string>({"c.fnt", "c.pcx"}),
           "a stop in the text left the wrong files");
     CheckMember(dir + "/c.pcx", data, size, imageOffset, imageSize);

@@ -2,26 +2,17 @@
 
 #include "platform/windows_api.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+
+#include "core/copy.h"
 
 namespace tarnvell {
-
-struct Folder {
-  std::wstring path;  // full, with its last backslash
-};
-
-struct File {
-  HANDLE handle;
-  const Folder* folder;  // outputs: the folder it is made in
-  std::string name;      // outputs: its scratch name there
-};
-
 namespace {
 
 // ReadFile and WriteFile are given at most this much at a time, so that a
 // member of several GiB never depends on one huge transfer.
-constexpr DWORD kMaxChunk = DWORD{64} << 20;
+constexpr uint32_t kMaxChunk = uint32_t{64} << 20;
 
 constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
@@ -40,6 +31,20 @@ FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 bool IsPlainFile(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+Status Win32Failure(Step step, DWORD code) {
+  return Failed(step, std::error_code(static_cast<int>(code), Win32Category()));
+}
+
+// The failure the system just reported.
+Status LastFailure(Step step) { return Win32Failure(step, GetLastError()); }
+
+// An earlier file the user may not replace, as opening it for writing says.
+Status RefuseReadOnly(DWORD attributes) {
+  if (IsPlainFile(attributes) && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    return Win32Failure(Step::kPermissions, ERROR_ACCESS_DENIED);
+  return Ok();
 }
 
 // A full path as the plain calls take it, or in the \\?\ form past their
@@ -64,7 +69,85 @@ void AppendUtf8(uint32_t c, std::string* out) {
     *out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
 }
 
+std::string SystemErrorText(int number) {
+  const DWORD error = static_cast<DWORD>(number);
+  wchar_t text[512] = {0};
+  // English where the system has it, else the user's language.
+  const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+  DWORD n = FormatMessageW(flags, nullptr, error,
+                           MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text,
+                           512, nullptr);
+  if (n == 0)
+    n = FormatMessageW(flags, nullptr, error,
+                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, 512,
+                       nullptr);
+  while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' ||
+                   text[n - 1] == L' ' || text[n - 1] == L'.'))
+    text[--n] = L'\0';
+  char code[32];
+  std::snprintf(code, sizeof code, "error %lu", static_cast<unsigned long>(error));
+  return n > 0 ? Utf8FromWide(std::wstring(text, n)) + " (" + code + ")"
+               : std::string(code);
+}
+
+class Win32ErrorCategory : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "win32"; }
+  std::string message(int code) const override {
+    if (static_cast<DWORD>(code) == kFolderMoved)
+      return "its folder was moved or replaced meanwhile";
+    return SystemErrorText(code);
+  }
+};
+
+Status IdentifyHandle(HANDLE handle, Step step, FileIdentity* identity,
+                      DWORD* attributes = nullptr) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) return LastFailure(step);
+  *identity = IdentityOf(info);
+  if (attributes != nullptr) *attributes = info.dwFileAttributes;
+  return Ok();
+}
+
+class Win32Input : public Input {
+ public:
+  explicit Win32Input(HANDLE handle) : handle_(handle) {}
+  ~Win32Input() override { CloseHandle(handle_); }
+
+  Status ReadAt(uint64_t offset, void* buffer, uint32_t count,
+                uint32_t* delivered) override {
+    char* at = static_cast<char*>(buffer);
+    *delivered = 0;
+    while (*delivered < count) {
+      const uint64_t position = offset + *delivered;
+      OVERLAPPED where = {};  // the offset of this read, no file position
+      where.Offset = static_cast<DWORD>(position);
+      where.OffsetHigh = static_cast<DWORD>(position >> 32);
+      DWORD got = 0;
+      const uint32_t want = std::min(count - *delivered, kMaxChunk);
+      if (!ReadFile(handle_, at + *delivered, want, &got, &where))
+        return GetLastError() == ERROR_HANDLE_EOF ? Ok()
+                                                  : LastFailure(Step::kRead);
+      if (got == 0) break;  // the end of the file
+      *delivered += got;
+    }
+    return Ok();
+  }
+
+  Status Identify(FileIdentity* identity) override {
+    return IdentifyHandle(handle_, Step::kRead, identity);
+  }
+
+ private:
+  HANDLE handle_;
+};
+
 }  // namespace
+
+const std::error_category& Win32Category() {
+  static const Win32ErrorCategory category;
+  return category;
+}
 
 bool FullWidePath(const std::wstring& path, std::wstring* full) {
   const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -112,151 +195,158 @@ bool WideFromUtf8(const std::string& utf8, std::wstring* wide) {
   return true;
 }
 
-bool Win32Platform::Fail() {
-  error_ = GetLastError();
-  return false;
-}
+class Win32Folder : public Folder {
+ public:
+  Win32Folder(const Win32Platform& platform, std::wstring path, HANDLE handle,
+              const FileIdentity& identity)
+      : platform_(platform), path_(std::move(path)), handle_(handle),
+        identity_(identity) {}
+  ~Win32Folder() override { CloseHandle(handle_); }
 
-bool Win32Platform::FullPath(const char* path, std::wstring* out) {
-  std::wstring wide;
-  if (!WideFromUtf8(path, &wide)) {
-    error_ = ERROR_NO_UNICODE_TRANSLATION;
-    return false;
+  Status OpenInput(const std::string& name,
+                   std::unique_ptr<Input>* input) override;
+  Status Lookup(const std::string& name, FileIdentity* identity,
+                bool* exists) override;
+  Status CreateOutput(const std::string& name,
+                      std::unique_ptr<Output>* output) override;
+
+  // A bare name in the folder as the system calls take it.
+  Status PathOf(const std::string& name, Step step, std::wstring* path) const {
+    std::wstring wide;
+    if (!WideFromUtf8(name, &wide))
+      return Win32Failure(step, ERROR_NO_UNICODE_TRANSLATION);
+    *path = LongForm(path_ + wide);
+    return Ok();
   }
-  return FullWidePath(wide, out) || Fail();
-}
 
-bool Win32Platform::SystemPath(const char* path, std::wstring* out) {
-  if (!FullPath(path, out)) return false;
-  *out = LongForm(*out);
-  return true;
-}
-
-bool Win32Platform::PathIn(const Folder* folder, const char* name,
-                           std::wstring* out) {
-  std::wstring wide;
-  if (!WideFromUtf8(name, &wide)) {
-    error_ = ERROR_NO_UNICODE_TRANSLATION;
-    return false;
+  // The folder's path still leads to this very folder, not to one put in its
+  // place through a renamed parent or a link.
+  Status StillHere() const {
+    HANDLE h = CreateFileW(LongForm(path_).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return LastFailure(Step::kPlace);
+    FileIdentity now;
+    Status s = IdentifyHandle(h, Step::kPlace, &now);
+    CloseHandle(h);
+    if (s.ok() && !SameFile(now, identity_))
+      s = Win32Failure(Step::kPlace, kFolderMoved);
+    return s;
   }
-  *out = LongForm(folder->path + wide);
-  return true;
-}
 
-PathRules Win32Platform::Rules() const { return {'\\'}; }
+  const Win32Platform& platform() const { return platform_; }
 
-File* Win32Platform::OpenRead(const char* path) {
-  std::wstring name;
-  if (!SystemPath(path, &name)) return nullptr;
-  HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+ private:
+  const Win32Platform& platform_;
+  std::wstring path_;  // full, with its last backslash
+  HANDLE handle_;      // held without delete sharing: no rename, no removal
+  FileIdentity identity_;
+};
+
+// A scratch file in the folder, shared with nobody while it is written,
+// removed unless it was placed or holds the only copy of the output.
+class Win32Output : public Output {
+ public:
+  Win32Output(const Win32Folder& folder, HANDLE handle, std::wstring scratch,
+              std::wstring target)
+      : folder_(folder), handle_(handle), scratch_(std::move(scratch)),
+        target_(std::move(target)) {}
+
+  ~Win32Output() override {
+    if (handle_ != INVALID_HANDLE_VALUE) {
+      // Removed through its handle, wherever its folder may have gone.
+      FILE_DISPOSITION_INFO remove = {TRUE};
+      SetFileInformationByHandle(handle_, FileDispositionInfo, &remove,
+                                 sizeof remove);
+      CloseHandle(handle_);
+    } else if (!keep_) {
+      DeleteFileW(scratch_.c_str());
+    }
+  }
+
+  Status Write(const void* buffer, uint32_t count) override {
+    const char* at = static_cast<const char*>(buffer);
+    for (uint32_t done = 0; done < count;) {
+      DWORD put = 0;
+      if (!WriteFile(handle_, at + done, std::min(count - done, kMaxChunk), &put,
+                     nullptr))
+        return LastFailure(Step::kWrite);
+      if (put == 0) return Win32Failure(Step::kWrite, ERROR_DISK_FULL);
+      done += put;
+    }
+    return Ok();
+  }
+
+  Status CopyRange(Input& input, uint64_t offset, uint64_t length,
+                   uint64_t* copied) override {
+    return CopyInPieces(input, offset, length, *this, copied);
+  }
+
+  Status Publish() override {
+    // A written file must reach the disk before it replaces an earlier one.
+    if (!FlushFileBuffers(handle_)) return LastFailure(Step::kFlush);
+    Status s = folder_.StillHere();
+    // A link at the final name is replaced itself, never its target.
+    const DWORD attributes = GetFileAttributesW(target_.c_str());
+    if (s.ok()) s = RefuseReadOnly(attributes);
+    if (!s.ok()) return s;
+    // Closed, so that it can be moved.
+    HANDLE h = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(h)) return LastFailure(Step::kFlush);
+    if (!IsPlainFile(attributes)) return Move();
+    // An earlier file passes its attributes, streams and security on.
+    if (folder_.platform().Replace(target_, scratch_)) return Placed();
+    if (GetLastError() != ERROR_UNABLE_TO_MOVE_REPLACEMENT)
+      return LastFailure(Step::kPlace);
+    // The earlier file is gone already and the new one still has its scratch
+    // name: it goes into place, and is never removed while it is the only copy.
+    s = Move();
+    keep_ = true;
+    return s;
+  }
+
+ private:
+  Status Move() {
+    if (!MoveFileExW(scratch_.c_str(), target_.c_str(), kMoveFlags))
+      return LastFailure(Step::kPlace);
+    return Placed();
+  }
+  // The moves write through to the disk: the folder has no flush of its own.
+  Status Placed() {
+    keep_ = true;
+    return Ok();
+  }
+
+  const Win32Folder& folder_;
+  HANDLE handle_;
+  std::wstring scratch_, target_;  // full paths as the system calls take them
+  bool keep_ = false;              // placed, or the only copy of the output
+};
+
+Status Win32Folder::OpenInput(const std::string& name,
+                              std::unique_ptr<Input>* input) {
+  std::wstring path;
+  Status s = PathOf(name, Step::kOpen, &path);
+  if (!s.ok()) return s;
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_ARCHIVE, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    Fail();
-    return nullptr;
-  }
+  if (h == INVALID_HANDLE_VALUE) return LastFailure(Step::kOpen);
+  input->reset(new Win32Input(h));
   // Only files on a disk: a device name or a pipe would never end or answer.
   if (GetFileType(h) != FILE_TYPE_DISK) {
-    CloseHandle(h);
-    error_ = ERROR_BAD_FILE_TYPE;
-    return nullptr;
+    input->reset();
+    return Win32Failure(Step::kOpen, ERROR_BAD_FILE_TYPE);
   }
-  return new File{h, nullptr, std::string()};
+  return Ok();
 }
 
-Folder* Win32Platform::OpenFolder(const char* path) {
-  std::wstring full;
-  if (!FullPath(*path != '\0' ? path : ".", &full)) return nullptr;
-  const DWORD attributes = GetFileAttributesW(LongForm(full).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    Fail();
-    return nullptr;
-  }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    error_ = ERROR_DIRECTORY;
-    return nullptr;
-  }
-  if (full.back() != L'\\') full += L'\\';
-  return new Folder{full};
-}
-
-void Win32Platform::CloseFolder(Folder* folder) { delete folder; }
-
-File* Win32Platform::CreateTemp(Folder* folder, const char* finalName) {
-  (void)finalName;  // long paths take the \\?\ form: no need to cut the name
-  static unsigned counter = 0;
-  const unsigned seed = static_cast<unsigned>(GetCurrentProcessId()) * 2654435761u ^
-                        static_cast<unsigned>(GetTickCount());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = ScratchName(seed + ++counter * 40503u);
-    std::wstring path;
-    if (!PathIn(folder, name.c_str(), &path)) return nullptr;
-    // CREATE_NEW never opens a file that is already there; shared with nobody
-    // while it is written.
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_ARCHIVE, nullptr);
-    if (h != INVALID_HANDLE_VALUE) return new File{h, folder, name};
-    DWORD e = GetLastError();
-    if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) break;
-  }
-  Fail();
-  return nullptr;
-}
-
-bool Win32Platform::Seek(File* file, uint32_t offset) {
-  // With a high part of 0 the low part is an unsigned position, so offsets
-  // from 2 GiB up to 4 GiB - 1 are reached rather than refused.
-  LONG high = 0;
-  SetLastError(NO_ERROR);
-  DWORD r = SetFilePointer(file->handle, static_cast<LONG>(offset), &high,
-                           FILE_BEGIN);
-  return r != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR || Fail();
-}
-
-bool Win32Platform::Read(File* file, void* buffer, uint32_t count,
-                         uint32_t* delivered) {
-  char* at = static_cast<char*>(buffer);
-  uint32_t done = 0;
-  while (done < count) {
-    DWORD want = count - done < kMaxChunk ? count - done : kMaxChunk;
-    DWORD got = 0;
-    if (!ReadFile(file->handle, at + done, want, &got, nullptr)) {
-      *delivered = done;
-      return Fail();
-    }
-    if (got == 0) break;  // end of file
-    done += got;
-  }
-  *delivered = done;
-  return true;
-}
-
-bool Win32Platform::Write(File* file, const void* buffer, uint32_t count) {
-  const char* at = static_cast<const char*>(buffer);
-  uint32_t done = 0;
-  while (done < count) {
-    DWORD want = count - done < kMaxChunk ? count - done : kMaxChunk;
-    DWORD put = 0;
-    if (!WriteFile(file->handle, at + done, want, &put, nullptr)) return Fail();
-    if (put == 0) {
-      error_ = ERROR_DISK_FULL;
-      return false;
-    }
-    done += put;
-  }
-  return true;
-}
-
-bool Win32Platform::Identify(File* file, FileIdentity* identity) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(file->handle, &info)) return Fail();
-  *identity = IdentityOf(info);
-  return true;
-}
-
-bool Win32Platform::IdentifyName(Folder* folder, const char* name,
-                                 FileIdentity* identity, bool* exists) {
+Status Win32Folder::Lookup(const std::string& name, FileIdentity* identity,
+                           bool* exists) {
   std::wstring path;
-  if (!PathIn(folder, name, &path)) return false;
+  Status s = PathOf(name, Step::kOpen, &path);
+  if (!s.ok()) return s;
   // No access asked, so a file held open by another program is still seen;
   // a link is looked at itself, not followed.
   HANDLE h = CreateFileW(path.c_str(), 0,
@@ -266,120 +356,76 @@ bool Win32Platform::IdentifyName(Folder* folder, const char* name,
                          nullptr);
   *exists = h != INVALID_HANDLE_VALUE;
   if (!*exists) {
-    DWORD e = GetLastError();
-    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || Fail();
+    const DWORD e = GetLastError();
+    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND
+               ? Ok()
+               : Win32Failure(Step::kOpen, e);
   }
-  BY_HANDLE_FILE_INFORMATION info;
-  bool ok = GetFileInformationByHandle(h, &info) || Fail();
-  if (ok) *identity = IdentityOf(info);
+  s = IdentifyHandle(h, Step::kOpen, identity);
   CloseHandle(h);
-  return ok;
+  return s;
 }
 
-bool Win32Platform::Adopt(File* file, const char* finalName) {
-  // Attributes, streams and security move over in Commit.
-  std::wstring path;
-  if (!PathIn(file->folder, finalName, &path)) return false;
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    DWORD e = GetLastError();
-    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || Fail();
+Status Win32Folder::CreateOutput(const std::string& name,
+                                 std::unique_ptr<Output>* output) {
+  std::wstring target;
+  Status s = PathOf(name, Step::kCreate, &target);
+  if (s.ok()) s = RefuseReadOnly(GetFileAttributesW(target.c_str()));
+  if (!s.ok()) return s;
+  const unsigned seed = static_cast<unsigned>(GetCurrentProcessId()) * 2654435761u ^
+                        static_cast<unsigned>(GetTickCount());
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    std::wstring scratch;
+    s = PathOf(ScratchName(seed + attempt * 40503u), Step::kCreate, &scratch);
+    if (!s.ok()) return s;
+    // CREATE_NEW never opens a file that is already there.
+    HANDLE h = CreateFileW(scratch.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      output->reset(new Win32Output(*this, h, scratch, target));
+      return Ok();
+    }
+    const DWORD e = GetLastError();
+    if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS)
+      return Win32Failure(Step::kCreate, e);
   }
-  if (IsPlainFile(attributes) && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    error_ = ERROR_ACCESS_DENIED;  // as opening it for writing would say
-    return false;
+  return Win32Failure(Step::kCreate, ERROR_FILE_EXISTS);
+}
+
+PathRules Win32Platform::Rules() const { return {'\\'}; }
+
+Status Win32Platform::OpenFolder(const std::string& path,
+                                 std::unique_ptr<Folder>* folder) {
+  std::wstring wide, full;
+  if (!WideFromUtf8(path.empty() ? "." : path, &wide))
+    return Win32Failure(Step::kOpen, ERROR_NO_UNICODE_TRANSLATION);
+  if (!FullWidePath(wide, &full)) return LastFailure(Step::kOpen);
+  if (full.back() != L'\\') full += L'\\';
+  // Opened for traversal, an access that sharing counts, and shared for
+  // reading and writing but not for deleting: nobody can rename, remove or
+  // replace the folder while it is open.
+  HANDLE h = CreateFileW(LongForm(full).c_str(),
+                         FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastFailure(Step::kOpen);
+  FileIdentity identity;
+  DWORD attributes = 0;
+  Status s = IdentifyHandle(h, Step::kOpen, &identity, &attributes);
+  if (s.ok() && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    s = Win32Failure(Step::kOpen, ERROR_DIRECTORY);
+  if (!s.ok()) {
+    CloseHandle(h);
+    return s;
   }
-  return true;
-}
-
-bool Win32Platform::Finish(File* file, std::string* tempName) {
-  // A written file must reach the disk before it replaces an earlier one.
-  bool ok = FlushFileBuffers(file->handle) || Fail();
-  if (!CloseHandle(file->handle) && ok) ok = Fail();
-  *tempName = file->name;
-  delete file;
-  return ok;
-}
-
-void Win32Platform::Abandon(File* file) {
-  const DWORD saved = GetLastError();
-  CloseHandle(file->handle);
-  std::wstring path;
-  if (PathIn(file->folder, file->name.c_str(), &path)) DeleteFileW(path.c_str());
-  delete file;
-  SetLastError(saved);
-}
-
-bool Win32Platform::Close(File* file) {
-  bool ok = CloseHandle(file->handle) || Fail();
-  delete file;
-  return ok;
+  folder->reset(new Win32Folder(*this, full, h, identity));
+  return Ok();
 }
 
 bool Win32Platform::Replace(const std::wstring& replaced,
-                            const std::wstring& replacement) {
+                            const std::wstring& replacement) const {
   return ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr,
                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
-}
-
-bool Win32Platform::Commit(Folder* folder, const char* tempName,
-                           const char* finalName) {
-  std::wstring temp, target;
-  if (!PathIn(folder, tempName, &temp) || !PathIn(folder, finalName, &target))
-    return false;
-  // A link at finalName is replaced itself, never its target.
-  if (!IsPlainFile(GetFileAttributesW(target.c_str())))
-    return MoveFileExW(temp.c_str(), target.c_str(), kMoveFlags) || Fail();
-  // An earlier file passes its attributes, streams and security on.
-  if (Replace(target, temp)) return true;
-  if (GetLastError() != ERROR_UNABLE_TO_MOVE_REPLACEMENT) return Fail();
-  // The earlier file is gone already and the new one still has its scratch
-  // name: it goes into place, and is never removed while it is the only copy.
-  if (MoveFileExW(temp.c_str(), target.c_str(), kMoveFlags)) return true;
-  onlyCopy_ = tempName;
-  return Fail();
-}
-
-// The moves above write through to the disk; folders have no flush of their
-// own here.
-bool Win32Platform::SyncDir(Folder*) { return true; }
-
-void Win32Platform::Discard(Folder* folder, const char* tempName) {
-  std::wstring path;
-  DWORD saved = GetLastError();
-  if (onlyCopy_ != tempName && PathIn(folder, tempName, &path))
-    DeleteFileW(path.c_str());
-  SetLastError(saved);
-}
-
-void* Win32Platform::Alloc(uint32_t size) {
-  // GMEM_FIXED: the handle is the pointer.
-  void* block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size == 0 ? 1 : size);
-  if (block == nullptr) Fail();
-  return block;
-}
-
-void Win32Platform::Free(void* block) { GlobalFree(block); }
-
-std::string Win32Platform::SystemErrorText(int number) const {
-  const DWORD error = static_cast<DWORD>(number);
-  wchar_t text[512] = {0};
-  // English where the system has it, else the user's language.
-  const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-  DWORD n = FormatMessageW(flags, nullptr, error,
-                           MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text,
-                           512, nullptr);
-  if (n == 0)
-    n = FormatMessageW(flags, nullptr, error,
-                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, 512,
-                       nullptr);
-  while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' ||
-                   text[n - 1] == L' ' || text[n - 1] == L'.'))
-    text[--n] = L'\0';
-  char code[32];
-  std::snprintf(code, sizeof code, "error %lu", static_cast<unsigned long>(error));
-  return n > 0 ? Utf8FromWide(std::wstring(text, n)) + " (" + code + ")"
-               : std::string(code);
 }
 
 }  // namespace tarnvell

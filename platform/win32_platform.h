@@ -5,60 +5,42 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <system_error>
 
 #include "core/platform.h"
 
 namespace tarnvell {
 
+class Win32Output;
+
+// A folder is held open from OpenFolder on, so it can be neither renamed nor
+// removed meanwhile, and an output is placed only while the folder's path
+// still leads to it. The process's own current folder never changes.
 class Win32Platform : public Platform {
  public:
   PathRules Rules() const override;
-  File* OpenRead(const char* path) override;
-  // The folder is kept as its full path: nothing holds it open, and the
-  // process's own current folder never changes.
-  Folder* OpenFolder(const char* path) override;
-  void CloseFolder(Folder* folder) override;
-  bool IdentifyName(Folder* folder, const char* name, FileIdentity* identity,
-                    bool* exists) override;
-  File* CreateTemp(Folder* folder, const char* finalName) override;
-  bool Seek(File* file, uint32_t offset) override;
-  bool Read(File* file, void* buffer, uint32_t count,
-            uint32_t* delivered) override;
-  bool Write(File* file, const void* buffer, uint32_t count) override;
-  bool Identify(File* file, FileIdentity* identity) override;
-  bool Adopt(File* file, const char* finalName) override;
-  bool Finish(File* file, std::string* tempName) override;
-  void Abandon(File* file) override;
-  bool Commit(Folder* folder, const char* tempName,
-              const char* finalName) override;
-  void Discard(Folder* folder, const char* tempName) override;
-  bool SyncDir(Folder* folder) override;
-  bool Close(File* file) override;
-  void* Alloc(uint32_t size) override;
-  void Free(void* block) override;
-  int LastError() const override { return static_cast<int>(error_); }
-  std::string SystemErrorText(int code) const override;
+  Status OpenFolder(const std::string& path,
+                    std::unique_ptr<Folder>* folder) override;
 
  protected:
   // The system's replacement of an earlier file by a scratch file; tests put
   // in the failures Wine cannot make.
   virtual bool Replace(const std::wstring& replaced,
-                       const std::wstring& replacement);
+                       const std::wstring& replacement) const;
 
  private:
-  bool Fail();  // records GetLastError(), returns false
-  // A core path in UTF-16, made full (a relative one taken in the process's
-  // current folder).
-  bool FullPath(const char* path, std::wstring* out);
-  // The same, in the \\?\ form where it is too long for the plain calls.
-  bool SystemPath(const char* path, std::wstring* out);
-  // A name in the folder, the same way.
-  bool PathIn(const Folder* folder, const char* name, std::wstring* out);
-
-  unsigned long error_ = 0;  // a Win32 error code
-  std::string onlyCopy_;     // a scratch file holding the only copy of an output
+  friend class Win32Output;
 };
+
+// Win32 error codes, put into words by the system: its English text where it
+// has one, else the user's language, in UTF-8 with the number after it.
+const std::error_category& Win32Category();
+
+// The code of a stop before placing an output whose folder's path no longer
+// leads to that folder (an application's own code: bit 29 set).
+constexpr unsigned long kFolderMoved = 0x20000001;
 
 // UTF-16 as the system gives it to UTF-8 as the core takes it, and back. Every
 // UTF-16 string survives the round trip, unpaired surrogates too (as 3-byte

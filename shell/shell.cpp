@@ -26,10 +26,21 @@ std::wstring FromCp932(const char* bytes) {
   return wide;
 }
 
+// A stop shows no box; its message, naming the file and the step, goes to
+// the debug output, where a debugger shows it.
 void HandleFiles(const DropList& files) {
   MessageBoxSink sink;
   Win32Platform platform;  // one per drop: a nested drop has its own
-  HandleDrop(files, sink, platform);
+  const DropResult result = HandleDrop(files, sink, platform);
+  std::wstring text;
+  if (result.kind() == DropResult::Kind::kStopped &&
+      WideFromUtf8(StopMessage(result.stop(), result.stop().file) + "\n", &text))
+    OutputDebugStringW(text.c_str());
+}
+
+// Left or top edge that centres the window on a screen of that extent.
+int CentredEdge(int screenExtent) {
+  return (screenExtent - kWindowSize) / 2;  // C++ division truncates toward 0
 }
 
 }  // namespace
@@ -62,10 +73,6 @@ ATOM RegisterMainClass(HINSTANCE instance) {
   wc.lpszMenuName = nullptr;
   wc.lpszClassName = kWindowClassName;
   return RegisterClassExW(&wc);
-}
-
-int CentredEdge(int screenExtent) {
-  return (screenExtent - kWindowSize) / 2;  // C++ division truncates toward 0
 }
 
 HWND CreateMainWindow(HINSTANCE instance) {

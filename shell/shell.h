@@ -19,10 +19,6 @@ constexpr int kWindowSize = 200;
 // Registers the window class; 0 on failure.
 ATOM RegisterMainClass(HINSTANCE instance);
 
-// Left or top edge that centres the window on a screen of the given extent,
-// truncated toward zero.
-int CentredEdge(int screenExtent);
-
 // Creates, shows and updates the window and makes it a drop target; null on
 // failure.
 HWND CreateMainWindow(HINSTANCE instance);

@@ -1,20 +1,22 @@
 // What a drop means and how its outputs are named, decided from the paths
-// alone, under both the Windows and the POSIX spelling of paths; and the
-// notices it can show.
+// alone, under both the Windows and the POSIX spelling of paths.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
 
-#include "core/drop.h"
+#include "core/plan.h"
 #include "tests/support.h"
 
 using namespace testing_support;
-using tarnvell::Action;
 using tarnvell::BaseName;
 using tarnvell::DirectoryPart;
 using tarnvell::EqualsIgnoringCase;
 using tarnvell::FileNamePart;
 using tarnvell::HasExtension;
+using tarnvell::Location;
 using tarnvell::NoticeId;
 using tarnvell::PathRules;
 using tarnvell::Plan;
@@ -30,24 +32,12 @@ Plan PlanOf(std::vector<std::string> paths, const PathRules& rules = kPosix) {
 
 std::vector<NoticeId> Refusals(std::vector<std::string> paths) {
   const Plan plan = PlanOf(std::move(paths));
-  EXPECT_EQ(plan.action, Action::kRefuse);
-  return plan.refusals;
+  const auto* refusal = std::get_if<tarnvell::Refusal>(&plan);
+  return refusal != nullptr ? refusal->notices : std::vector<NoticeId>{};
 }
 
-// Their Japanese is checked as users read it, by the command line's tests
-// and the windows' own.
-TEST(Notices, NumbersLengthsAndLineBreaks) {
-  const size_t lengths[] = {0, 11, 18, 76, 74, 18, 94};
-  for (int n = 1; n <= 6; ++n) {
-    const auto& notice = tarnvell::NoticeFor(static_cast<NoticeId>(n));
-    EXPECT_EQ(notice.Number(), n);
-    EXPECT_EQ(std::strlen(notice.text), lengths[n]) << n;
-    EXPECT_EQ(std::strlen(notice.caption), 4u);
-    EXPECT_EQ(notice.Completes(), n == 2 || n == 5);
-    // Line breaks are a bare LF.
-    EXPECT_EQ(std::strchr(notice.text, '\r'), nullptr);
-  }
-}
+// A location as "folder|name", to compare in one line.
+std::string Where(const Location& l) { return l.folder + "|" + l.name; }
 
 TEST(EqualsIgnoringCase, AsciiLettersOnlyAndEveryByteCounts) {
   EXPECT_TRUE(EqualsIgnoringCase(".FnT", ".fnt", 4));
@@ -62,15 +52,12 @@ TEST(EqualsIgnoringCase, AsciiLettersOnlyAndEveryByteCounts) {
   EXPECT_TRUE(EqualsIgnoringCase("\x83G", "\x83g", 2));
 }
 
-TEST(Extensions, LastFourBytesIgnoringCase) {
+TEST(PathParts, ExtensionsAreTheLastFourBytesAndFoldersEndAtTheLastSeparator) {
   EXPECT_TRUE(HasExtension("C:\\f\\BIG.FNT", ".fnt"));
   EXPECT_TRUE(HasExtension(".txt", ".txt"));
   EXPECT_FALSE(HasExtension("txt", ".txt"));
   EXPECT_FALSE(HasExtension("a.fnt ", ".fnt"));
   EXPECT_FALSE(HasExtension("a.fnt.bak", ".fnt"));
-}
-
-TEST(PathParts, SplitAtTheLastSeparatorOnly) {
   EXPECT_EQ(DirectoryPart("C:\\fonts\\big.fnt", kWindows), "C:\\fonts\\");
   EXPECT_EQ(FileNamePart("C:\\fonts\\big.fnt", kWindows), "big.fnt");
   EXPECT_EQ(FileNamePart("C:\\f\\a/b.fnt", kWindows), "a/b.fnt");
@@ -100,26 +87,32 @@ TEST(Plan, WrongCountsAndWrongKindsAreRefused) {
 }
 
 TEST(Plan, SplitsBesideTheContainerWithLowerCaseExtensions) {
-  Plan plan = PlanOf({"C:\\f\\Big.FNT"}, kWindows);
-  EXPECT_EQ(plan.action, Action::kSplit);
-  EXPECT_EQ(plan.inputs, std::vector<std::string>{"C:\\f\\Big.FNT"});
-  EXPECT_EQ(plan.folder, "C:\\f\\");
-  EXPECT_EQ(plan.outputs, (std::vector<std::string>{"Big.pcx", "Big.txt"}));
-  plan = PlanOf({"/f/.fnt"});
-  EXPECT_EQ(plan.outputs, (std::vector<std::string>{".pcx", ".txt"}));
-  plan = PlanOf({"a.b.fnt"});
-  EXPECT_EQ(plan.folder, "");
-  EXPECT_EQ(plan.outputs, (std::vector<std::string>{"a.b.pcx", "a.b.txt"}));
+  const std::pair<Plan, std::vector<std::string>> cases[] = {
+      {PlanOf({"C:\\f\\Big.FNT"}, kWindows), {"C:\\f\\|Big.FNT", "C:\\f\\|Big.pcx", "C:\\f\\|Big.txt"}},
+      {PlanOf({"/f/.fnt"}), {"/f/|.fnt", "/f/|.pcx", "/f/|.txt"}},
+      {PlanOf({"a.b.fnt"}), {"|a.b.fnt", "|a.b.pcx", "|a.b.txt"}},
+  };
+  for (const auto& c : cases) {
+    const auto* split = std::get_if<tarnvell::SplitPlan>(&c.first);
+    ASSERT_NE(split, nullptr);
+    EXPECT_EQ((std::vector<std::string>{Where(split->container), Where(split->image),
+                                        Where(split->text)}),
+              c.second);
+  }
 }
 
 TEST(Plan, JoinsIntoTheSecondPathsFolderAndName) {
-  const Plan plan = PlanOf({"/other/b.TXT", "/f/a.PcX"});
-  EXPECT_EQ(plan.action, Action::kJoin);
-  EXPECT_EQ(plan.inputs, (std::vector<std::string>{"/other/b.TXT", "/f/a.PcX"}));
-  EXPECT_EQ(plan.image, 1u);
-  EXPECT_EQ(plan.folder, "/f/");
-  EXPECT_EQ(plan.outputs, std::vector<std::string>{"a.fnt"});
-  EXPECT_EQ(PlanOf({"a.pcx", "a.txt"}).image, 0u);
+  const std::pair<Plan, std::vector<std::string>> cases[] = {
+      {PlanOf({"/other/b.TXT", "/f/a.PcX"}), {"/f/|a.PcX", "/other/|b.TXT", "/f/|a.fnt"}},
+      {PlanOf({"a.pcx", "C:\\t.txt"}, kWindows), {"|a.pcx", "C:\\|t.txt", "C:\\|t.fnt"}},
+  };
+  for (const auto& c : cases) {
+    const auto* join = std::get_if<tarnvell::JoinPlan>(&c.first);
+    ASSERT_NE(join, nullptr);
+    EXPECT_EQ((std::vector<std::string>{Where(join->image), Where(join->text),
+                                        Where(join->container)}),
+              c.second);
+  }
 }
 
 }  // namespace

@@ -27,8 +27,9 @@ class FaultInput : public Input {
   Status ReadAt(uint64_t offset, void* buffer, uint32_t count,
                 uint32_t* delivered) override {
     *delivered = 0;
-    const Status s = faults_.Call(
-        Op::kRead, "read " + std::to_string(count) + " bytes of " + name_, Step::kRead);
+    const std::string what = "read " + std::to_string(count) +
+                             (count == 1 ? " byte of " : " bytes of ") + name_;
+    const Status s = faults_.Call(Op::kRead, what, Step::kRead);
     return s.ok() ? inner_->ReadAt(offset, buffer, count, delivered) : s;
   }
   Status Identify(FileIdentity* identity) override {
@@ -37,6 +38,7 @@ class FaultInput : public Input {
     return s.ok() ? inner_->Identify(identity) : s;
   }
   Input& inner() { return *inner_; }
+  const std::string& name() const { return name_; }
 
  private:
   FaultPlatform& faults_;
@@ -63,12 +65,13 @@ class FaultOutput : public Output {
   Status CopyRange(Input& input, uint64_t offset, uint64_t length,
                    uint64_t* copied) override {
     *copied = 0;
-    const Status s = faults_.Call(
-        Op::kCopy, "copy " + std::to_string(length) + " bytes into the new " + name_,
-        Step::kWrite);
-    Input& from = static_cast<FaultInput&>(input).inner();
+    auto& from = static_cast<FaultInput&>(input);
+    const Status s = faults_.Call(Op::kCopy,
+                                  "copy " + std::to_string(length) + " bytes of " +
+                                      from.name() + " into the new " + name_,
+                                  Step::kWrite);
     const uint64_t allowed = s.ok() ? std::min(length, Room()) : length / 2;
-    const Status c = inner_->CopyRange(from, offset, allowed, copied);
+    const Status c = inner_->CopyRange(from.inner(), offset, allowed, copied);
     written_ += *copied;
     if (!c.ok()) return c;
     if (!s.ok()) return s;
@@ -77,8 +80,7 @@ class FaultOutput : public Output {
   }
 
   Status Publish() override {
-    const Status s = faults_.Call(Op::kPublish, "publish the new " + name_,
-                                  faults_.publishStep());
+    const Status s = faults_.Call(Op::kPublish, "publish the new " + name_, Step::kPlace);
     if (s.ok()) return inner_->Publish();
     if (s.step != Step::kSync) return s;
     const Status placed = inner_->Publish();
@@ -144,13 +146,13 @@ Status FaultPlatform::Call(Op op, const std::string& what, Step step) {
   const int n = ++calls_[static_cast<int>(op)];
   steps_[{op, n}] = what;
   if (op == actionOp_ && n == actionAt_ && action_) action_();
-  return op == failOp_ && n == failAt_ ? Injected(step) : Ok();
+  if (op != failOp_ || n != failAt_) return Ok();
+  return Injected(failStep_ != Step::kNone ? failStep_ : step);
 }
 
 Status FaultPlatform::OpenFolder(const std::string& path,
                                  std::unique_ptr<Folder>* folder) {
-  Status s = Call(Op::kOpenFolder, "open the folder",
-                  Step::kOpen);
+  Status s = Call(Op::kOpenFolder, "open the folder", Step::kOpen);
   std::unique_ptr<Folder> inner;
   if (s.ok()) s = inner_.OpenFolder(path, &inner);
   if (s.ok()) folder->reset(new FaultFolder(*this, std::move(inner)));

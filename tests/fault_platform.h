@@ -36,14 +36,15 @@ class FaultPlatform : public Platform {
  public:
   explicit FaultPlatform(Platform& inner) : inner_(inner) {}
 
-  // Makes the nth call (from 1) of op fail; 0 fails none. A failing write or
-  // copy first moves half its bytes, as a filling disk does. A failing
-  // publish fails in `publishStep`: before the move (kPermissions, kFlush,
-  // kPlace) nothing is placed; in kSync the file is already in place.
-  void FailAt(Op op, int nth, Step publishStep = Step::kPlace) {
+  // Makes the nth call (from 1) of op fail, in `step` when one is given, else
+  // in the call's own; 0 fails none. A failing write or copy first moves half
+  // its bytes, as a filling disk does; a copy may fail in kRead or kWrite (its
+  // own). A publish failing before the move (kPermissions, kFlush, kPlace, its
+  // own) places nothing; one failing in kSync has put the file in place.
+  void FailAt(Op op, int nth, Step step = Step::kNone) {
     failOp_ = op;
     failAt_ = nth;
-    publishStep_ = publishStep;
+    failStep_ = step;
   }
   int Calls(Op op) const { return calls_[static_cast<int>(op)]; }
   // Runs `action` just before the nth call of op is passed on, as another
@@ -65,13 +66,12 @@ class FaultPlatform : public Platform {
   // Counts and names the call; a failure in `step` when it is the one to fail.
   Status Call(Op op, const std::string& what, Step step);
   uint64_t outputLimit() const { return outputLimit_; }
-  Step publishStep() const { return publishStep_; }
 
  private:
   Platform& inner_;
   Op failOp_ = Op::kCount;
   int failAt_ = 0;
-  Step publishStep_ = Step::kPlace;
+  Step failStep_ = Step::kNone;
   Op actionOp_ = Op::kCount;
   int actionAt_ = 0;
   std::function<void()> action_;

@@ -1,35 +1,39 @@
-// Every platform call of a split and of a join, made to fail in turn: no
-// completion notice, no partial output, no earlier file or input harmed, and
-// no scratch file left behind.
+// Every platform call of a split and of a join, made to fail in turn (a copy
+// in its reading and in its writing, a publish in each of its steps): a stop
+// in that step on the right file, no notice, the inputs unharmed, each output
+// earlier or whole, and nothing else left in the folder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
-#include "core/container.h"
-#include "core/drop.h"
 #include "tests/fault_platform.h"
 #include "tests/support.h"
 
 using namespace testing_support;
 using tarnvell::FaultPlatform;
 using tarnvell::Op;
-using tarnvell::Outcome;
+using tarnvell::Step;
 
 namespace {
 
+using Files = std::map<std::string, std::string>;  // name -> bytes
+
 struct Scenario {
-  std::map<std::string, std::string> inputs;   // name -> bytes
-  std::map<std::string, std::string> earlier;  // outputs that already exist
-  std::map<std::string, std::string> results;  // outputs when all goes well
-  std::vector<std::string> drop;               // names, in drop order
+  const char* operation;
+  Files inputs, earlier, results;  // results: the outputs when all goes well
+  std::vector<std::string> drop;   // names, in drop order
 };
 
 Scenario SplitScenario() {
   const std::string image = Bytes(5000, 7), text = Bytes(300, 8);
-  return {{{"s.fnt", Header(64, 5000, 5064, 300) + image + text}},
+  return {"split",
+          {{"s.fnt", Header(64, 5000, 5064, 300) + image + text}},
           {{"s.pcx", "earlier image"}, {"s.txt", "earlier text"}},
           {{"s.pcx", image}, {"s.txt", text}},
           {"s.fnt"}};
@@ -37,175 +41,149 @@ Scenario SplitScenario() {
 
 Scenario JoinScenario() {
   const std::string image = Bytes(4000, 9), text = Bytes(100, 10);
-  return {{{"j.pcx", image}, {"j.txt", text}},
+  return {"join",
+          {{"j.pcx", image}, {"j.txt", text}},
           {{"j.fnt", "earlier container"}},
           {{"j.fnt", Header(64, 4000, 4064, 100) + image + text}},
           {"j.txt", "j.pcx"}};
 }
 
-struct Outcomes {
-  tarnvell::DropResult result;
-  std::vector<int> shown;
-  std::map<Op, int> calls;
-  std::map<std::pair<Op, int>, std::string> steps;
-  int discards = 0;
-};
+// The steps a failing call is tried in: its own; a copy's reading and
+// writing, and each step of a publish.
+std::vector<Step> StepsOf(Op op) {
+  switch (op) {
+    case Op::kOpenFolder: case Op::kOpenInput: case Op::kLookup: return {Step::kOpen};
+    case Op::kRead: case Op::kIdentify: return {Step::kRead};
+    case Op::kCreate: return {Step::kCreate};
+    case Op::kWrite: return {Step::kWrite};
+    case Op::kCopy: return {Step::kRead, Step::kWrite};
+    default: return {Step::kPermissions, Step::kFlush, Step::kPlace, Step::kSync};
+  }
+}
 
-// Runs the scenario in a fresh folder, with the nth call of op failing.
-Outcomes RunWithFault(const Scenario& s, Op op, int nth, TempDir& dir,
-                      bool keepScratch = false) {
+// The scenario's files in a fresh folder, and its drop.
+std::vector<std::string> Prepare(const Scenario& s, const TempDir& dir) {
   for (const auto& f : s.inputs) WriteFile(dir / f.first, f.second);
   for (const auto& f : s.earlier) WriteFile(dir / f.first, f.second);
   std::vector<std::string> paths;
   for (const auto& name : s.drop) paths.push_back(dir / name);
-  FaultPlatform platform(RealPlatform());
-  platform.FailAt(op, nth);
-  if (keepScratch) platform.KeepScratchFiles();
-  RecordingSink sink;
-  Outcomes run;
-  run.result = tarnvell::HandleDrop(Drop(paths), sink, platform);
-  run.shown = sink.shown;
-  for (int i = 0; i < static_cast<int>(Op::kCount); ++i)
-    run.calls[static_cast<Op>(i)] = platform.Calls(static_cast<Op>(i));
-  run.steps = platform.Steps();
-  run.discards = platform.Discards();
-  return run;
+  return paths;
 }
 
-// Rows of the table of steps and outcomes, written to the file named by
-// TARNVELL_FAULT_TABLE when it is set.
-std::vector<std::string>& TableRows() {
-  static std::vector<std::string> rows;
-  return rows;
+// What one failing call left, for the table.
+struct Failure {
+  const char* op;
+  int nth;
+  std::string what;     // what the call does
+  std::string stopped;  // what the stop named: a file, or "the folder"
+  std::string outputs;  // e.g. "s.pcx new, s.txt earlier"
+  std::string extra;    // any file beside the inputs and outputs
+};
+
+std::string Joined(const std::vector<std::string>& items, const char* between) {
+  std::string text;
+  for (const std::string& s : items) text += (text.empty() ? "" : between) + s;
+  return text;
 }
 
-void WriteTable() {
+void AddOnce(std::vector<std::string>& list, const std::string& item) {
+  if (std::find(list.begin(), list.end(), item) == list.end()) list.push_back(item);
+}
+
+// One row per step: its calls (a run of alike calls as one), what the stops
+// named, the outputs after its first call and wherever they differ, and any
+// file left behind. Appended to the file named by TARNVELL_FAULT_TABLE.
+void WriteTable(const char* operation, const std::map<Step, std::vector<Failure>>& rows) {
   const char* path = std::getenv("TARNVELL_FAULT_TABLE");
   if (path == nullptr || *path == '\0') return;
-  const bool fresh = ReadFile(path).empty() || ReadFile(path) == "<missing>";
+  const std::string before = ReadFile(path);
   std::ofstream out(path, std::ios::app);
-  if (fresh)
-    out << "| operation | failing call | what the call does | outcome | outputs "
+  if (before.empty() || before == "<missing>")
+    out << "| operation | step | calls failing in it | the stop names | outputs "
            "afterwards | left behind |\n|---|---|---|---|---|---|\n";
-  for (const std::string& row : TableRows()) out << row << "\n";
-  TableRows().clear();
-}
-
-// How an output looks after a run: its earlier content, the new one, or
-// anything else (which no run may leave).
-std::string StateOf(const Scenario& s, const std::string& name, TempDir& dir) {
-  const std::string now = ReadFile(dir / name);
-  if (now == s.results.at(name)) return name + " new";
-  if (s.earlier.count(name) && now == s.earlier.at(name)) return name + " earlier";
-  return name + " PARTIAL";
-}
-
-std::string Row(const std::string& operation, const std::string& op, int nth,
-                const std::string& step, const Outcomes& run,
-                const std::string& outputs, const std::string& leftovers) {
-  const std::string file = Leaf(run.result.stop.file);
-  std::string outcome =
-      run.result.outcome == Outcome::kStopped
-          ? "stopped at " + (file.empty() ? "the folder" : file) + ", no notice"
-          : std::to_string(run.shown.size()) + " notice(s)";
-  return "| " + operation + " | " + op + " #" + std::to_string(nth) + " | " +
-         step + " | " + outcome + " | " + outputs + " | " + leftovers + " |";
-}
-
-std::vector<std::string> ExpectedNames(const Scenario& s) {
-  std::vector<std::string> names;
-  for (const auto& f : s.inputs) names.push_back(f.first);
-  for (const auto& f : s.results) names.push_back(f.first);
-  std::sort(names.begin(), names.end());
-  names.erase(std::unique(names.begin(), names.end()), names.end());
-  return names;
-}
-
-void CheckEveryFault(const std::string& operation, const Scenario& s,
-                     int completion) {
-  TempDir clean;
-  const Outcomes reference = RunWithFault(s, Op::kCount, 0, clean);
-  ASSERT_EQ(reference.shown, std::vector<int>{completion})
-      << reference.result.stop.file << ": " << reference.result.stop.code;
-  EXPECT_EQ(reference.discards, 0);
-  int faults = 0;
-  for (const auto& entry : reference.calls) {
-    for (int nth = 1; nth <= entry.second; ++nth, ++faults) {
-      const std::string op = tarnvell::NameOf(entry.first);
-      SCOPED_TRACE(op + " call " + std::to_string(nth));
-      TempDir dir;
-      const Outcomes run = RunWithFault(s, entry.first, nth, dir);
-      EXPECT_EQ(run.result.outcome, Outcome::kStopped);
-      EXPECT_EQ(run.result.stop.code, entry.first == Op::kAlloc
-                                          ? tarnvell::kNoMemory
-                                          : tarnvell::kInjected);
-      EXPECT_FALSE(run.result.stop.file.empty());
-      EXPECT_TRUE(run.shown.empty());
-      for (const auto& f : s.inputs)
-        EXPECT_EQ(ReadFile(dir / f.first), f.second) << f.first;
-      // Each output is either untouched or whole, never partial.
-      std::string outputs;
-      for (const auto& f : s.results) {
-        const std::string state = StateOf(s, f.first, dir);
-        EXPECT_EQ(state.find("PARTIAL"), std::string::npos) << state;
-        outputs += (outputs.empty() ? "" : ", ") + state;
-      }
-      const std::vector<std::string> names = dir.List();
-      EXPECT_EQ(names, ExpectedNames(s));
-      TableRows().push_back(Row(operation, op, nth,
-                                reference.steps.at({entry.first, nth}), run,
-                                outputs, names == ExpectedNames(s) ? "nothing" : "EXTRA FILES"));
+  for (const auto& row : rows) {
+    std::vector<std::string> calls, names, states, left;
+    std::map<std::string, std::vector<std::string>> after;  // state -> calls
+    const Failure* run = nullptr;  // the first of a run of alike calls
+    for (const Failure& f : row.second) {
+      const std::string call = std::string(f.op) + " #" + std::to_string(f.nth);
+      if (run != nullptr && run->op == f.op && run->what == f.what)
+        calls.back() = std::string(f.op) + " #" + std::to_string(run->nth) + "-" +
+                       std::to_string(f.nth) + ": " + f.what;
+      else
+        calls.push_back(call + ": " + (run = &f)->what);
+      AddOnce(names, f.stopped);
+      AddOnce(states, f.outputs);
+      after[f.outputs].push_back(call);
+      if (!f.extra.empty()) AddOnce(left, f.extra);
     }
+    std::string outputs = states[0];
+    for (size_t i = 1; i < states.size(); ++i)
+      outputs += "; after " + Joined(after[states[i]], ", ") + ": " + states[i];
+    out << "| " << operation << " | " << tarnvell::StepText(row.first) << " | "
+        << Joined(calls, "; ") << " | " << Joined(names, ", ") << " | " << outputs
+        << " | " << (left.empty() ? "nothing" : Joined(left, ", ")) << " |\n";
   }
-  EXPECT_GE(faults, 10);
-  WriteTable();
 }
 
-// A second failure while cleaning up: the scratch file cannot be removed
-// after its move into place failed. The stop is still clean for the user (no
-// notice, earlier files intact, nothing partial under a final name); only the
-// hidden scratch file stays.
-void CheckScratchThatCannotBeRemoved(const std::string& operation,
-                                     const Scenario& s) {
+// Runs the scenario in a fresh folder with the nth call of op failing in
+// `step`, and checks what it leaves.
+Failure RunWithFault(const Scenario& s, Op op, int nth, Step step) {
   TempDir dir;
-  const Outcomes run = RunWithFault(s, Op::kCommit, 1, dir, true);
-  EXPECT_EQ(run.result.outcome, Outcome::kStopped);
+  FaultPlatform platform(RealPlatform());
+  platform.FailAt(op, nth, step);
+  const DropOutcome run = DropFiles(Prepare(s, dir), platform);
+  Failure failure{tarnvell::NameOf(op), nth, platform.Steps().at({op, nth}), "", "", ""};
+  SCOPED_TRACE(failure.what + ", failing in " + tarnvell::StepText(step));
+
+  EXPECT_EQ(run.result.kind(), tarnvell::DropResult::Kind::kStopped);
+  const tarnvell::Stop& stop = run.result.stop();
   EXPECT_TRUE(run.shown.empty());
-  EXPECT_EQ(run.discards, 1);
-  std::string outputs;
-  for (const auto& f : s.results) {
-    const std::string state = StateOf(s, f.first, dir);
-    EXPECT_EQ(state, f.first + " earlier");
-    outputs += (outputs.empty() ? "" : ", ") + state;
+  EXPECT_EQ(stop.code, std::error_code(1, tarnvell::InjectedCategory()));
+  EXPECT_EQ(stop.step, step);
+  // A folder's own steps name the folder; any other names a file of the
+  // call, an input when opening or reading it.
+  const bool folder = op == Op::kOpenFolder || step == Step::kCreate || step == Step::kSync;
+  failure.stopped = folder ? "the folder" : Leaf(stop.file);
+  EXPECT_EQ(stop.file, folder ? dir.path() : dir / failure.stopped);
+  if (!folder) {
+    EXPECT_NE(failure.what.find(failure.stopped), std::string::npos) << stop.file;
   }
-  std::vector<std::string> extra;
+  EXPECT_EQ(s.inputs.count(failure.stopped) == 1,
+            step == Step::kRead || (step == Step::kOpen && op == Op::kOpenInput));
+
+  std::vector<std::string> states;
+  for (const auto& f : s.inputs) EXPECT_EQ(ReadFile(dir / f.first), f.second) << f.first;
+  // Each output is either its earlier self or the whole new one.
+  for (const auto& f : s.results) {
+    const std::string now = ReadFile(dir / f.first);
+    const bool earlier = s.earlier.count(f.first) && now == s.earlier.at(f.first);
+    EXPECT_TRUE(earlier || now == f.second) << f.first << " is partial";
+    states.push_back(f.first + (earlier ? " earlier" : now == f.second ? " new" : " PARTIAL"));
+  }
+  failure.outputs = Joined(states, ", ");
   for (const std::string& name : dir.List())
-    if (!s.inputs.count(name) && !s.results.count(name)) extra.push_back(name);
-  ASSERT_EQ(extra.size(), 1u);
-  EXPECT_EQ(extra[0].rfind(".tarnvell-", 0), 0u) << extra[0];
-  TableRows().push_back(Row(operation, "commit", 1,
-                            "move into place fails, then removing the scratch file fails too",
-                            run, outputs, "the hidden scratch file"));
-  WriteTable();
+    if (!s.inputs.count(name) && !s.results.count(name)) failure.extra += name + " ";
+  EXPECT_EQ(failure.extra, "");
+  return failure;
 }
 
-TEST(Faults, EveryStepOfASplit) { CheckEveryFault("split", SplitScenario(), 2); }
-
-TEST(Faults, EveryStepOfAJoin) { CheckEveryFault("join", JoinScenario(), 5); }
-
-// A write that fails (a full disk) ends that output there: it is never
-// flushed, named or moved anywhere.
-TEST(Faults, AFailedOutputIsNeverGivenAName) {
-  TempDir dir;
-  const Outcomes run = RunWithFault(SplitScenario(), Op::kWrite, 1, dir);
-  EXPECT_EQ(run.result.outcome, Outcome::kStopped);
-  EXPECT_EQ(run.calls.at(Op::kFinish), 0);
-  EXPECT_EQ(run.calls.at(Op::kCommit), 0);
+void CheckEveryFault(const Scenario& s, int completion) {
+  TempDir clean;
+  FaultPlatform counted(RealPlatform());
+  const DropOutcome reference = DropFiles(Prepare(s, clean), counted);
+  ASSERT_EQ(reference.shown, std::vector<int>{completion}) << reference.Ending();
+  std::map<Step, std::vector<Failure>> rows;
+  for (int op = 0; op < static_cast<int>(Op::kCount); ++op)
+    for (int nth = 1; nth <= counted.Calls(static_cast<Op>(op)); ++nth)
+      for (Step step : StepsOf(static_cast<Op>(op)))
+        rows[step].push_back(RunWithFault(s, static_cast<Op>(op), nth, step));
+  EXPECT_EQ(rows.size(), 8u);  // every step, from opening to the folder's sync
+  WriteTable(s.operation, rows);
 }
 
-TEST(Faults, ScratchFileThatCannotBeRemovedStaysHidden) {
-  CheckScratchThatCannotBeRemoved("split", SplitScenario());
-  CheckScratchThatCannotBeRemoved("join", JoinScenario());
-}
+TEST(Faults, EveryStepOfASplit) { CheckEveryFault(SplitScenario(), 2); }
+
+TEST(Faults, EveryStepOfAJoin) { CheckEveryFault(JoinScenario(), 5); }
 
 }  // namespace

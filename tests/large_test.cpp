@@ -1,12 +1,14 @@
 // A member beyond 2 GiB, split out of a sparse container and joined back:
-// single reads and writes of that size, and offsets past 2 GiB; and the
+// copies of that size, and offsets past 2 GiB; and the
 // largest member a header can declare.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "core/drop.h"
+#include <string>
+#include <vector>
+
 #include "tests/support.h"
 
 using namespace testing_support;
@@ -72,17 +74,13 @@ TEST(LargeMember, ThreeGiBImageSplitsAndJoinsBack) {
   for (const Marker& m : kMarkers) PutAt(fnt, 64 + m.at, m.bytes);
   PutAt(fnt, textOffset, kText);
 
-  RecordingSink sink;
-  tarnvell::HandleDrop(Drop({fnt}), sink, RealPlatform());
-  ASSERT_EQ(sink.shown, std::vector<int>{2});
+  ASSERT_EQ(DropFiles({fnt}).shown, std::vector<int>{2});
   EXPECT_EQ(SizeOf(dir / "big.pcx"), kImage);
   CheckImage(dir / "big.pcx", 0);
   EXPECT_EQ(ReadFile(dir / "big.txt"), kText);
 
   ASSERT_EQ(unlink(fnt.c_str()), 0);
-  tarnvell::HandleDrop(Drop({dir / "big.pcx", dir / "big.txt"}), sink,
-                       RealPlatform());
-  ASSERT_EQ(sink.shown.back(), 5);
+  ASSERT_EQ(DropFiles({dir / "big.pcx", dir / "big.txt"}).shown, std::vector<int>{5});
   EXPECT_EQ(GetAt(fnt, 0, 64), Header(64, kImage, textOffset, 16));
   EXPECT_EQ(SizeOf(fnt), uint64_t{textOffset} + 16);
   CheckImage(fnt, 64);
@@ -99,10 +97,9 @@ TEST(LargeMember, LargestDeclaredSizeGivesAWholeZeroPaddedMember) {
   const std::string tail = "BYTES-AFTER-HEADER";
   WriteFile(fnt, Header(64, 0xFFFFFFFFu, 70, 8) + tail);
 
-  RecordingSink sink;
   const long before = PeakKiB();
-  auto result = tarnvell::HandleDrop(Drop({fnt}), sink, RealPlatform());
-  ASSERT_EQ(sink.shown, std::vector<int>{2}) << result.stop.code;
+  const DropOutcome run = DropFiles({fnt});
+  ASSERT_EQ(run.shown, std::vector<int>{2}) << run.Ending();
   EXPECT_LT(PeakKiB() - before, 32 * 1024);
   const std::string pcx = dir / "max.pcx";
   EXPECT_EQ(SizeOf(pcx), 0xFFFFFFFFull);

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
+#include <utility>
 
 #ifdef _WIN32
 #include "platform/win32_platform.h"
@@ -124,6 +124,18 @@ tarnvell::DropList Drop(std::vector<std::string> paths) {
   d.count = static_cast<uint32_t>(paths.size());
   d.paths = std::move(paths);
   return d;
+}
+
+std::string DropOutcome::Ending() const {
+  if (result.kind() == tarnvell::DropResult::Kind::kStopped)
+    return tarnvell::StopMessage(result.stop(), result.stop().file);
+  return result.completed() ? "completed" : "refused";
+}
+
+DropOutcome DropFiles(std::vector<std::string> paths, tarnvell::Platform& platform) {
+  RecordingSink sink;
+  const auto result = tarnvell::HandleDrop(Drop(std::move(paths)), sink, platform);
+  return {result, sink.shown};
 }
 
 }  // namespace testing_support

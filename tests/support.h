@@ -1,10 +1,9 @@
-// Shared helpers for the tests: scratch folders, whole-file I/O, a sink that
-// records notices, and an independent CP932 conversion of the notice texts.
+// Shared helpers for the tests: scratch folders, whole-file I/O, container
+// headers built by hand, and drops handled with their notices recorded.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/drop.h"
@@ -62,8 +61,17 @@ class RecordingSink : public tarnvell::MessageSink {
   std::vector<int> shown;
 };
 
-
 // A drop of the given paths.
 tarnvell::DropList Drop(std::vector<std::string> paths);
+
+// One drop handled: how it ended and the notices it showed.
+struct DropOutcome {
+  tarnvell::DropResult result;
+  std::vector<int> shown;
+  // "completed", "refused", or the stop as users read it: "FILE: STEP: REASON".
+  std::string Ending() const;
+};
+DropOutcome DropFiles(std::vector<std::string> paths,
+                      tarnvell::Platform& platform = RealPlatform());
 
 }  // namespace testing_support

@@ -51,7 +51,8 @@ std::string DroppedName(int index) {
 
 }  // namespace
 
-// Handles the page's current drop; returns how it ended (tarnvell::Outcome).
+// Handles the page's current drop; returns how it ended
+// (tarnvell::DropResult::Kind).
 extern "C" EMSCRIPTEN_KEEPALIVE int tarnvell_drop() {
   tarnvell::DropList drop;
   drop.count = static_cast<uint32_t>(page_drop_count());
@@ -60,11 +61,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE int tarnvell_drop() {
   tarnvell::WebPlatform platform(drop.paths);
   DialogSink sink;
   const tarnvell::DropResult result = tarnvell::HandleDrop(drop, sink, platform);
-  if (result.outcome == tarnvell::Outcome::kStopped)
-    Dialog("Tarnvell",
-           result.stop.file + ": " + tarnvell::Describe(result.stop.code, platform),
+  if (result.kind() == tarnvell::DropResult::Kind::kStopped)
+    Dialog("Tarnvell", tarnvell::StopMessage(result.stop(), result.stop().file),
            false);
-  for (const tarnvell::WebOutput& out : platform.Outputs())
+  for (const tarnvell::PlacedOutput& out : platform.Outputs())
     page_offer(out.handle, out.name.c_str());
-  return static_cast<int>(result.outcome);
+  return static_cast<int>(result.kind());
 }

@@ -3,9 +3,8 @@
 #include <emscripten/em_js.h>
 #include <emscripten/emscripten.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 // The page's script holds the dropped files and the collected outputs
@@ -24,236 +23,217 @@ EM_ASYNC_JS(int, page_read, (int index, double position, void* buffer, int count
   HEAPU8.set(got, buffer >>> 0);
   return got.length;
 });
-EM_JS(void, page_input_done, (int index), { pageFiles.inputDone(index); });
 EM_JS(int, page_create, (), { return pageFiles.create(); });
 EM_JS(int, page_write, (int handle, const void* data, int count), {
   return pageFiles.write(handle, HEAPU8.subarray(data >>> 0, (data >>> 0) + (count >>> 0)));
 });
-EM_JS(int, page_write_read, (int handle, int index, double position,
-                             const void* data, int count), {
-  return pageFiles.writeRead(handle, index, position,
-                             HEAPU8.subarray(data >>> 0, (data >>> 0) + (count >>> 0)));
+EM_JS(void, page_zeros, (int handle, double count), {
+  pageFiles.zeros(handle, count);
 });
-EM_JS(double, page_output_size, (int handle), {
-  return pageFiles.outputSize(handle);
+EM_ASYNC_JS(double, page_copy, (int handle, int index, double offset, double length), {
+  return await pageFiles.copy(handle, index, offset, length);
 });
-EM_ASYNC_JS(int, page_finish, (int handle), {
-  return await pageFiles.finish(handle);
+EM_ASYNC_JS(int, page_finish, (int handle, double size), {
+  return await pageFiles.finish(handle, size);
 });
 EM_JS(void, page_release, (int handle), { pageFiles.release(handle); });
 
 namespace tarnvell {
 namespace {
 
-// The page's failure codes.
+// The page's own failures, as its script returns them.
 enum PageCode {
   kGone = -1,        // the dropped file is no longer there
   kUnreadable = -2,  // it cannot be read (changed or moved since the drop)
-  kNoRoom = -3,      // the page cannot hold the bytes
+  kNoRoom = -3,      // the page cannot hold the output
   kFolder = -4,      // a folder was dropped
 };
 
-int ErrnoFor(int pageCode) {
-  switch (pageCode) {
-    case kGone: return ENOENT;
-    case kNoRoom: return ENOMEM;
-    case kFolder: return EISDIR;
+class PageCategory : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "page"; }
+  std::string message(int code) const override {
+    switch (code) {
+      case kGone: return "the file is no longer there";
+      case kUnreadable:
+        return "the file cannot be read (it may have changed since the drop)";
+      case kNoRoom: return "larger than the page can hold";
+      case kFolder: return "a folder, not a file";
+    }
+    return "unknown failure";
   }
-  return EIO;
+};
+
+Status PageFailed(Step step, int code) {
+  static const PageCategory category;
+  return Failed(step, std::error_code(code, category));
 }
 
-}  // namespace
+// True when every byte is zero; by words, as padding comes in megabytes.
+bool AllZero(const void* data, uint32_t count) {
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  uint32_t at = 0;
+  for (uint64_t word = 0; at + 8 <= count; at += 8) {
+    std::memcpy(&word, bytes + at, 8);
+    if (word != 0) return false;
+  }
+  for (; at < count; ++at)
+    if (bytes[at] != 0) return false;
+  return true;
+}
 
-struct Folder {};
+// A dropped file, by its index in the drop.
+class PageInput : public Input {
+ public:
+  explicit PageInput(int index) : index_(index) {}
+  int index() const { return index_; }
 
-struct File {
-  int handle;          // the dropped file's index, or the output's number
-  bool output;
-  uint64_t position;   // inputs: where the next read starts
+  Status ReadAt(uint64_t offset, void* buffer, uint32_t count,
+                uint32_t* delivered) override {
+    *delivered = 0;
+    if (count == 0) return Ok();
+    const int got = page_read(index_, static_cast<double>(offset), buffer,
+                              static_cast<int>(count));
+    if (got < 0) return PageFailed(Step::kRead, got);
+    *delivered = static_cast<uint32_t>(got);
+    return Ok();
+  }
+
+  // The browser's size and last modification, as it took them at the drop.
+  Status Identify(FileIdentity* identity) override {
+    const double size = page_input_size(index_);
+    if (size < 0) return PageFailed(Step::kRead, static_cast<int>(size));
+    identity->volume = 1;
+    identity->index = static_cast<uint64_t>(index_) + 1;
+    identity->size = static_cast<uint64_t>(size);
+    identity->modified = static_cast<int64_t>(page_input_modified(index_));
+    return Ok();
+  }
+
+ private:
+  int index_;
 };
+
+// An output being collected, offered once published.
+class PageOutput : public Output {
+ public:
+  PageOutput(std::string name, std::vector<PlacedOutput>& placed)
+      : name_(std::move(name)), placed_(placed), handle_(page_create()) {}
+  ~PageOutput() override {
+    if (!published_) page_release(handle_);
+  }
+
+  // Zeros (a member past its container's end) are only counted, so that
+  // the page holds them in no room.
+  Status Write(const void* buffer, uint32_t count) override {
+    int code = 0;
+    if (AllZero(buffer, count))
+      page_zeros(handle_, count);
+    else
+      code = page_write(handle_, buffer, static_cast<int>(count));
+    if (code < 0) return PageFailed(Step::kWrite, code);
+    size_ += count;
+    return Ok();
+  }
+
+  // A slice of the dropped file, whose last byte the page reads to see that
+  // the file is still as dropped; every input here is the page's.
+  Status CopyRange(Input& input, uint64_t offset, uint64_t length,
+                   uint64_t* copied) override {
+    *copied = 0;
+    const double got =
+        page_copy(handle_, static_cast<PageInput&>(input).index(),
+                  static_cast<double>(offset), static_cast<double>(length));
+    if (got < 0) return PageFailed(Step::kRead, static_cast<int>(got));
+    *copied = static_cast<uint64_t>(got);
+    size_ += *copied;
+    return Ok();
+  }
+
+  // A download has no permissions, owner or disk of its own: the output is
+  // made one blob and checked, which ends its writing, and replaces any
+  // output of its name.
+  Status Publish() override {
+    const int code = page_finish(handle_, static_cast<double>(size_));
+    if (code < 0) return PageFailed(Step::kWrite, code);
+    for (auto at = placed_.begin(); at != placed_.end(); ++at) {
+      if (at->name != name_) continue;
+      page_release(at->handle);
+      placed_.erase(at);
+      break;
+    }
+    placed_.push_back({handle_, name_, size_});
+    published_ = true;
+    return Ok();
+  }
+
+ private:
+  std::string name_;
+  std::vector<PlacedOutput>& placed_;
+  int handle_;
+  uint64_t size_ = 0;
+  bool published_ = false;
+};
+
+// The drop's one folder: its files by name, and the outputs placed so far.
+class PageFolder : public Folder {
+ public:
+  PageFolder(const std::vector<std::string>& names,
+             std::vector<PlacedOutput>& placed)
+      : names_(names), placed_(placed) {}
+
+  // The browser gives each dropped file by its name alone; a drop that
+  // reaches a read never holds two files of one name (two images or two
+  // texts are refused first), so the first of that name is the one.
+  Status OpenInput(const std::string& name,
+                   std::unique_ptr<Input>* input) override {
+    for (size_t i = 0; i < names_.size(); ++i) {
+      if (names_[i] != name) continue;
+      const double size = page_input_size(static_cast<int>(i));
+      if (size < 0) return PageFailed(Step::kOpen, static_cast<int>(size));
+      input->reset(new PageInput(static_cast<int>(i)));
+      return Ok();
+    }
+    return PageFailed(Step::kOpen, kGone);
+  }
+
+  // Only outputs stand at names here: a download never replaces a dropped
+  // file.
+  Status Lookup(const std::string& name, FileIdentity* identity,
+                bool* exists) override {
+    *exists = false;
+    for (const PlacedOutput& out : placed_) {
+      if (out.name != name) continue;
+      // Volume 2: no output is ever one of the dropped files (volume 1).
+      *identity = FileIdentity{2, static_cast<uint64_t>(out.handle), out.size, 0};
+      *exists = true;
+    }
+    return Ok();
+  }
+
+  Status CreateOutput(const std::string& name,
+                      std::unique_ptr<Output>* output) override {
+    output->reset(new PageOutput(name, placed_));
+    return Ok();
+  }
+
+ private:
+  const std::vector<std::string>& names_;
+  std::vector<PlacedOutput>& placed_;
+};
+
+}  // namespace
 
 WebPlatform::WebPlatform(std::vector<std::string> names)
     : names_(std::move(names)) {}
 
-WebPlatform::~WebPlatform() {
-  for (const WebOutput& out : finished_) page_release(out.handle);
-}
-
-bool WebPlatform::Fail(int code) {
-  error_ = code;
-  return false;
-}
-
-FileIdentity WebPlatform::OutputIdentity(int handle) const {
-  FileIdentity id;
-  id.volume = 2;  // inputs are volume 1
-  id.index = static_cast<uint64_t>(handle);
-  id.size = static_cast<uint64_t>(page_output_size(handle));
-  return id;
-}
-
 PathRules WebPlatform::Rules() const { return {'/'}; }
 
-// The browser gives each dropped file by its name alone; a drop that reaches
-// a read never holds two files of one name (two images or two texts are
-// refused first), so the first of that name is the one.
-File* WebPlatform::OpenRead(const char* path) {
-  for (size_t i = 0; i < names_.size(); ++i) {
-    if (names_[i] != path) continue;
-    const double size = page_input_size(static_cast<int>(i));
-    if (size < 0) {
-      Fail(ErrnoFor(static_cast<int>(size)));
-      return nullptr;
-    }
-    return new File{static_cast<int>(i), false, 0};
-  }
-  Fail(ENOENT);
-  return nullptr;
-}
-
-// The drop's one folder: its outputs. Names never carry another.
-Folder* WebPlatform::OpenFolder(const char* path) {
-  if (*path != '\0') {
-    Fail(ENOENT);
-    return nullptr;
-  }
-  return new Folder;
-}
-
-void WebPlatform::CloseFolder(Folder* folder) { delete folder; }
-
-bool WebPlatform::IdentifyName(Folder*, const char* name,
-                               FileIdentity* identity, bool* exists) {
-  *exists = false;
-  for (const WebOutput& out : placed_) {
-    if (out.name != name) continue;
-    *identity = OutputIdentity(out.handle);
-    *exists = true;
-  }
-  return true;
-}
-
-File* WebPlatform::CreateTemp(Folder*, const char*) {
-  const int handle = page_create();
-  return new File{handle, true, 0};
-}
-
-bool WebPlatform::Seek(File* file, uint32_t offset) {
-  file->position = offset;
-  return true;
-}
-
-bool WebPlatform::Read(File* file, void* buffer, uint32_t count,
-                       uint32_t* delivered) {
-  *delivered = 0;
-  if (count == 0) return true;
-  const int got = page_read(file->handle, static_cast<double>(file->position),
-                            buffer, static_cast<int>(count));
-  if (got < 0) return Fail(ErrnoFor(got));
-  *delivered = static_cast<uint32_t>(got);
-  lastRead_ = {buffer, file->handle, file->position, *delivered};
-  file->position += *delivered;
-  return true;
-}
-
-// Bytes written straight from the last read's buffer are offered to the page
-// as what they came from, which it checks; any others are copied.
-bool WebPlatform::Write(File* file, const void* buffer, uint32_t count) {
-  const bool fromRead = buffer == lastRead_.buffer && count <= lastRead_.delivered;
-  const int code =
-      fromRead ? page_write_read(file->handle, lastRead_.input,
-                                 static_cast<double>(lastRead_.position),
-                                 buffer, static_cast<int>(count))
-               : page_write(file->handle, buffer, static_cast<int>(count));
-  return code == 0 || Fail(ErrnoFor(code));
-}
-
-bool WebPlatform::Identify(File* file, FileIdentity* identity) {
-  if (file->output) {
-    *identity = OutputIdentity(file->handle);
-    return true;
-  }
-  const double size = page_input_size(file->handle);
-  if (size < 0) return Fail(ErrnoFor(static_cast<int>(size)));
-  identity->volume = 1;
-  identity->index = static_cast<uint64_t>(file->handle) + 1;
-  identity->size = static_cast<uint64_t>(size);
-  identity->modified = static_cast<int64_t>(page_input_modified(file->handle));
-  return true;
-}
-
-// A download has no permissions or owner to keep.
-bool WebPlatform::Adopt(File*, const char*) { return true; }
-
-bool WebPlatform::Finish(File* file, std::string* tempName) {
-  const int handle = file->handle;
-  delete file;
-  const int code = page_finish(handle);
-  if (code != 0) {
-    page_release(handle);
-    tempName->clear();
-    return Fail(ErrnoFor(code));
-  }
-  *tempName = ScratchName(static_cast<uint32_t>(handle));
-  finished_.push_back({handle, *tempName});
-  return true;
-}
-
-void WebPlatform::Abandon(File* file) {
-  page_release(file->handle);
-  delete file;
-}
-
-// Takes the output of that name out of the list; -1 when there is none.
-int WebPlatform::TakeOut(std::vector<WebOutput>& list, const char* name) {
-  for (auto at = list.begin(); at != list.end(); ++at) {
-    if (at->name != name) continue;
-    const int handle = at->handle;
-    list.erase(at);
-    return handle;
-  }
-  return -1;
-}
-
-bool WebPlatform::Commit(Folder*, const char* tempName, const char* finalName) {
-  const int handle = TakeOut(finished_, tempName);
-  if (handle < 0) return Fail(ENOENT);
-  const int replaced = TakeOut(placed_, finalName);
-  if (replaced >= 0) page_release(replaced);
-  placed_.push_back({handle, finalName});
-  return true;
-}
-
-void WebPlatform::Discard(Folder*, const char* tempName) {
-  const int handle = TakeOut(finished_, tempName);
-  if (handle >= 0) page_release(handle);
-}
-
-bool WebPlatform::SyncDir(Folder*) { return true; }
-
-bool WebPlatform::Close(File* file) {
-  if (!file->output) page_input_done(file->handle);
-  delete file;
-  return true;
-}
-
-void* WebPlatform::Alloc(uint32_t size) {
-  void* block = std::calloc(size == 0 ? 1 : size, 1);
-  if (block == nullptr) error_ = ENOMEM;
-  return block;
-}
-
-void WebPlatform::Free(void* block) { std::free(block); }
-
-// The page's own words for what can go wrong in it.
-std::string WebPlatform::SystemErrorText(int code) const {
-  switch (code) {
-    case ENOENT: return "the file is no longer there";
-    case EIO: return "the file cannot be read (it may have changed since the drop)";
-    case EISDIR: return "a folder, not a file";
-    case ENOMEM: return "larger than the page can hold";
-  }
-  return std::strerror(code);
+Status WebPlatform::OpenFolder(const std::string& path,
+                               std::unique_ptr<Folder>* folder) {
+  if (!path.empty()) return PageFailed(Step::kOpen, kGone);
+  folder->reset(new PageFolder(names_, placed_));
+  return Ok();
 }
 
 }  // namespace tarnvell

@@ -1,25 +1,41 @@
-// The Win32 file and memory layer on real files: positions above 2 GiB, sizes
-// above 4 GiB, short reads, scratch files, replacement and UTF-8 names.
+// The Win32 platform on real files: reads above 2 GiB, short reads, scratch
+// files, replacement, the held folder and UTF-8 names.
 #include <gtest/gtest.h>
 
 #include "platform/windows_api.h"
 
 #include <winioctl.h>
 
-#include <cstring>
+#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "core/drop.h"
 #include "platform/win32_platform.h"
-#include "tests/fault_platform.h"
 #include "tests/support.h"
 
 using namespace testing_support;
-using tarnvell::File;
-using tarnvell::Folder;
-using tarnvell::Win32Platform;
+using namespace tarnvell;
 
 namespace {
+
+std::error_code Win32(unsigned long code) {
+  return {static_cast<int>(code), Win32Category()};
+}
+
+std::unique_ptr<Folder> OpenFolder(Platform& p, const std::string& path) {
+  std::unique_ptr<Folder> folder;
+  EXPECT_TRUE(p.OpenFolder(path, &folder).ok()) << path;
+  return folder;
+}
+
+std::unique_ptr<Output> Written(Folder& folder, const std::string& name,
+                                const std::string& bytes) {
+  std::unique_ptr<Output> out;
+  EXPECT_TRUE(folder.CreateOutput(name, &out).ok()) << name;
+  EXPECT_TRUE(out && out->Write(bytes.data(), bytes.size()).ok());
+  return out;
+}
 
 // A sparse file of `size` bytes with `tag` written at `at`.
 void MakeSparse(const std::string& path, uint64_t size, uint64_t at,
@@ -41,135 +57,95 @@ void MakeSparse(const std::string& path, uint64_t size, uint64_t at,
   CloseHandle(h);
 }
 
-TEST(Win32Platform, ReadsAtPositionsAbove2GiBAndSizesAbove4GiB) {
+// Offsets from 2 GiB up are read where they point, sizes past 4 GiB are told
+// whole, and the end of a file gives short reads, not failures.
+TEST(Win32Platform, ReadsAtAnyOffsetUpToTheEnd) {
   TempDir dir;
   Win32Platform p;
-  const std::string path = dir / "big.bin";
-  MakeSparse(path, (uint64_t{5} << 30), 0x90000000u, "deep");
-  File* f = p.OpenRead(path.c_str());
-  ASSERT_NE(f, nullptr);
-  tarnvell::FileIdentity id;
-  EXPECT_TRUE(p.Identify(f, &id));
+  MakeSparse(dir / "big.bin", uint64_t{5} << 30, 0x90000000u, "deep");
+  auto folder = OpenFolder(p, dir.path());
+  std::unique_ptr<Input> in;
+  ASSERT_TRUE(folder->OpenInput("big.bin", &in).ok());
+  FileIdentity id;
+  EXPECT_TRUE(in->Identify(&id).ok());
   EXPECT_EQ(id.size, uint64_t{5} << 30);
-  char got[4] = {0};
-  uint32_t delivered = 0;
-  EXPECT_TRUE(p.Seek(f, 0x90000000u));
-  EXPECT_TRUE(p.Read(f, got, 4, &delivered));
-  EXPECT_EQ(delivered, 4u);
-  EXPECT_EQ(std::string(got, 4), "deep");
-  EXPECT_TRUE(p.Close(f));
-}
-
-TEST(Win32Platform, ShortReadsAtTheEndAreNotFailures) {
-  TempDir dir;
-  Win32Platform p;
-  WriteFile(dir / "s.bin", "abc");
-  File* f = p.OpenRead((dir / "s.bin").c_str());
-  ASSERT_NE(f, nullptr);
   char got[8] = {0};
-  uint32_t delivered = 99;
-  EXPECT_TRUE(p.Seek(f, 1));
-  EXPECT_TRUE(p.Read(f, got, 8, &delivered));
+  uint32_t delivered = 0;
+  EXPECT_TRUE(in->ReadAt(0x90000000u, got, 4, &delivered).ok());
+  EXPECT_EQ(std::string(got, delivered), "deep");
+  EXPECT_TRUE(in->ReadAt((uint64_t{5} << 30) - 2, got, 8, &delivered).ok());
   EXPECT_EQ(delivered, 2u);
-  EXPECT_TRUE(p.Seek(f, 1000));
-  EXPECT_TRUE(p.Read(f, got, 8, &delivered));
+  EXPECT_TRUE(in->ReadAt(uint64_t{6} << 30, got, 8, &delivered).ok());
   EXPECT_EQ(delivered, 0u);
-  EXPECT_TRUE(p.Close(f));
 }
 
 TEST(Win32Platform, ScratchFilesAreNewAndReplaceTheFinalNameWhole) {
   TempDir dir;
   Win32Platform p;
-  Folder* folder = p.OpenFolder(dir.path().c_str());
-  ASSERT_NE(folder, nullptr);
+  auto folder = OpenFolder(p, dir.path());
   WriteFile(dir / "out.pcx", "old and longer");
-  File* a = p.CreateTemp(folder, "out.pcx");
-  File* b = p.CreateTemp(folder, "out.pcx");
-  ASSERT_NE(a, nullptr);
-  ASSERT_NE(b, nullptr);
-  std::string temp1, temp2;
-  EXPECT_TRUE(p.Write(a, "new", 3));
-  EXPECT_TRUE(p.Finish(a, &temp1));
-  EXPECT_TRUE(p.Finish(b, &temp2));
-  EXPECT_NE(temp1, temp2);
-  EXPECT_EQ(temp1.rfind(".tarnvell-", 0), 0u) << temp1;
+  auto a = Written(*folder, "out.pcx", "new");
+  auto b = Written(*folder, "out.pcx", "other");
+  const auto names = dir.List();
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(names[0].rfind(".tarnvell-", 0), 0u) << names[0];
   EXPECT_EQ(ReadFile(dir / "out.pcx"), "old and longer");
-  EXPECT_TRUE(p.Commit(folder, temp1.c_str(), "out.pcx")) << p.LastError();
+  EXPECT_TRUE(a->Publish().ok());
   EXPECT_EQ(ReadFile(dir / "out.pcx"), "new");
-  p.Discard(folder, temp2.c_str());
+  a.reset();
+  b.reset();  // never published: gone
   EXPECT_EQ(dir.List(), std::vector<std::string>{"out.pcx"});
-  p.CloseFolder(folder);
 }
 
 // An earlier file is replaced whole (its attributes, streams and security go
 // to the new one where the system keeps them); a read-only one is not
-// replaced at all, and an output that failed leaves nothing.
+// replaced at all, and leaves no scratch file behind.
 TEST(Win32Platform, ReplacingRefusesReadOnlyFiles) {
   TempDir dir;
   Win32Platform p;
-  Folder* folder = p.OpenFolder(dir.path().c_str());
-  ASSERT_NE(folder, nullptr);
+  auto folder = OpenFolder(p, dir.path());
   WriteFile(dir / "h.pcx", "old");
   ASSERT_TRUE(SetFileAttributesA((dir / "h.pcx").c_str(), FILE_ATTRIBUTE_HIDDEN));
-  std::string temp;
-  File* f = p.CreateTemp(folder, "h.pcx");
-  ASSERT_NE(f, nullptr);
-  EXPECT_TRUE(p.Write(f, "new", 3));
-  EXPECT_TRUE(p.Adopt(f, "h.pcx"));
-  EXPECT_TRUE(p.Finish(f, &temp));
-  EXPECT_TRUE(p.Commit(folder, temp.c_str(), "h.pcx"));
+  EXPECT_TRUE(Written(*folder, "h.pcx", "new")->Publish().ok());
   EXPECT_EQ(ReadFile(dir / "h.pcx"), "new");
 
   WriteFile(dir / "r.pcx", "keep");
   ASSERT_TRUE(SetFileAttributesA((dir / "r.pcx").c_str(), FILE_ATTRIBUTE_READONLY));
-  f = p.CreateTemp(folder, "r.pcx");
-  ASSERT_NE(f, nullptr);
-  EXPECT_FALSE(p.Adopt(f, "r.pcx"));
-  EXPECT_EQ(p.LastError(), ERROR_ACCESS_DENIED);
-  p.Abandon(f);
+  std::unique_ptr<Output> out;
+  const Status s = folder->CreateOutput("r.pcx", &out);
+  EXPECT_EQ(s.step, Step::kPermissions);
+  EXPECT_EQ(s.code, Win32(ERROR_ACCESS_DENIED));
   EXPECT_EQ(ReadFile(dir / "r.pcx"), "keep");
   SetFileAttributesA((dir / "r.pcx").c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"h.pcx", "r.pcx"}));
-  p.CloseFolder(folder);
 }
 
-// Device names and pipes are never opened as inputs: they would not end.
-TEST(Win32Platform, OnlyDiskFilesAreInputs) {
-  Win32Platform p;
-  EXPECT_EQ(p.OpenRead("NUL"), nullptr);
-  EXPECT_EQ(p.LastError(), ERROR_BAD_FILE_TYPE);
-}
-
-TEST(Win32Platform, FailuresAreReportedInWords) {
+// Device names and pipes are never opened as inputs: they would not end. A
+// failure is the system's English text with its number, and names its step.
+TEST(Win32Platform, RefusalsAreReportedInWordsWithTheirStep) {
   TempDir dir;
   Win32Platform p;
-  EXPECT_EQ(p.OpenRead((dir / "missing.fnt").c_str()), nullptr);
-  EXPECT_EQ(p.LastError(), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(p.OpenFolder((dir / "no such folder").c_str()), nullptr);
-  const std::string why = tarnvell::Describe(p.LastError(), p);
-  EXPECT_TRUE(why.find("(error 3)") != std::string::npos ||
-              why.find("(error 2)") != std::string::npos)
+  auto folder = OpenFolder(p, dir.path());
+  std::unique_ptr<Input> in;
+  Status s = folder->OpenInput("NUL", &in);
+  EXPECT_EQ(s.code, Win32(ERROR_BAD_FILE_TYPE));
+  s = folder->OpenInput("missing.fnt", &in);
+  EXPECT_EQ(s.code, Win32(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(s.step, Step::kOpen);
+  std::unique_ptr<Folder> none;
+  s = p.OpenFolder(dir / "no such folder", &none);
+  const std::string why = StopMessage({s.code, s.step, "x"}, "x");
+  EXPECT_EQ(why.rfind("x: opening: ", 0), 0u) << why;
+  EXPECT_TRUE(why.find(" (error 3)") != std::string::npos ||
+              why.find(" (error 2)") != std::string::npos)
       << why;
-}
-
-TEST(Win32Platform, BlocksAreZeroFilledAndUsableForZeroBytes) {
-  Win32Platform p;
-  void* empty = p.Alloc(0);
-  EXPECT_NE(empty, nullptr);
-  p.Free(empty);
-  unsigned char* block = static_cast<unsigned char*>(p.Alloc(4096));
-  ASSERT_NE(block, nullptr);
-  bool zero = true;
-  for (int i = 0; i < 4096; ++i) zero = zero && block[i] == 0;
-  EXPECT_TRUE(zero);
-  p.Free(block);
 }
 
 // Windows' replace can fail once the earlier file is gone, leaving the new one
 // under its scratch name (error 1176); Wine never does, so this one does.
 struct ReplaceLosesTheEarlierFile : Win32Platform {
   bool moveFailsToo = false;  // a folder takes the name, so no file moves there
-  bool Replace(const std::wstring& replaced, const std::wstring&) override {
+  bool Replace(const std::wstring& replaced, const std::wstring&) const override {
     DeleteFileW(replaced.c_str());
     if (moveFailsToo) CreateDirectoryW(replaced.c_str(), nullptr);
     SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
@@ -182,11 +158,10 @@ TEST(Win32Platform, AReplaceThatLosesTheEarlierFileNeverLosesTheNewOne) {
     TempDir dir;
     WriteFile(dir / "r.fnt", Header(64, 3, 67, 2) + "NEWtx");
     WriteFile(dir / "r.pcx", "earlier");
-    ReplaceLosesTheEarlierFile inner;
-    inner.moveFailsToo = moveFailsToo;
-    tarnvell::FaultPlatform platform(inner);
+    ReplaceLosesTheEarlierFile platform;
+    platform.moveFailsToo = moveFailsToo;
     RecordingSink sink;
-    const auto result = tarnvell::HandleDrop(Drop({dir / "r.fnt"}), sink, platform);
+    const auto result = HandleDrop(Drop({dir / "r.fnt"}), sink, platform);
     const std::vector<std::string> names = dir.List();
     if (!moveFailsToo) {  // moved into place: the drop goes on
       EXPECT_EQ(sink.shown, std::vector<int>{2});
@@ -194,13 +169,38 @@ TEST(Win32Platform, AReplaceThatLosesTheEarlierFileNeverLosesTheNewOne) {
       EXPECT_EQ(names, (std::vector<std::string>{"r.fnt", "r.pcx", "r.txt"}));
       continue;
     }
-    // It stops silently and keeps the only copy, though asked to discard it.
-    EXPECT_EQ(result.outcome, tarnvell::Outcome::kStopped);
+    // It stops silently and keeps the only copy.
+    ASSERT_EQ(result.kind(), DropResult::Kind::kStopped);
+    EXPECT_EQ(result.stop().step, Step::kPlace);
     EXPECT_TRUE(sink.shown.empty());
-    EXPECT_EQ(platform.Discards(), 1);
     ASSERT_EQ(names.size(), 3u);  // the scratch file, r.fnt and the folder r.pcx
     EXPECT_EQ(ReadFile(dir / names[0]), "NEW") << names[0];
   }
+}
+
+// The folder is held from the start, so it cannot be renamed away; should
+// its path lead to another folder once the input is open (here its parent is
+// renamed and the path made anew), no output is placed there.
+TEST(Win32Platform, OutputsGoOnlyToTheFolderTheInputCameFrom) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  const fs::path parent = dir / "p", held = parent / "d";
+  fs::create_directories(held);
+  WriteFile((held / "c.fnt").string(), "container");
+  Win32Platform p;
+  auto folder = OpenFolder(p, held.string());
+  std::unique_ptr<Input> in;
+  ASSERT_TRUE(folder->OpenInput("c.fnt", &in).ok());
+  std::error_code refused, moved;
+  fs::rename(held, parent / "d2", refused);
+  EXPECT_TRUE(refused);
+  fs::rename(parent, dir / "old", moved);
+  if (moved) GTEST_SKIP() << "the system keeps the held folder's parent in place";
+  fs::create_directories(held);
+  const Status s = Written(*folder, "c.pcx", "PCX")->Publish();
+  EXPECT_EQ(s.step, Step::kPlace);
+  EXPECT_EQ(s.code, Win32(kFolderMoved));
+  EXPECT_TRUE(fs::is_empty(held));
 }
 
 // Paths are UTF-8, which hides no backslash; every UTF-16 name survives the
@@ -208,13 +208,14 @@ TEST(Win32Platform, AReplaceThatLosesTheEarlierFileNeverLosesTheNewOne) {
 TEST(Win32Platform, PathsAreUtf8WithoutLeadBytes) {
   const std::wstring odd = L"\xD800 \x8868 \xD83D\xDE00";  // lone surrogate, 表, an emoji
   std::wstring back;
-  EXPECT_EQ(tarnvell::Utf8FromWide(L"\x8868"), "表");
-  EXPECT_TRUE(tarnvell::WideFromUtf8(tarnvell::Utf8FromWide(odd), &back));
+  EXPECT_EQ(Utf8FromWide(L"\x8868"), "表");
+  EXPECT_TRUE(WideFromUtf8(Utf8FromWide(odd), &back));
   EXPECT_TRUE(back == odd);
-  EXPECT_FALSE(tarnvell::WideFromUtf8("\xC0\xAF", &back));  // an overlong slash
+  EXPECT_FALSE(WideFromUtf8("\xC0\xAF", &back));  // an overlong slash
   Win32Platform p;
-  EXPECT_EQ(p.OpenRead("C:\\\x95\x5C.fnt"), nullptr);  // 表 in CP932
-  EXPECT_EQ(p.LastError(), ERROR_NO_UNICODE_TRANSLATION);
+  std::unique_ptr<Folder> folder;
+  EXPECT_EQ(p.OpenFolder("C:\\\x95\x5C", &folder).code,  // 表 in CP932
+            Win32(ERROR_NO_UNICODE_TRANSLATION));
 }
 
 }  // namespace

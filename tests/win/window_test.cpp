@@ -75,14 +75,6 @@ std::vector<int> Notices(const DropRun& run) {
   return numbers;
 }
 
-TEST(Window, CentresWithTruncatingDivision) {
-  EXPECT_EQ(tarnvell::CentredEdge(800), 300);
-  EXPECT_EQ(tarnvell::CentredEdge(600), 200);
-  EXPECT_EQ(tarnvell::CentredEdge(199), 0);
-  EXPECT_EQ(tarnvell::CentredEdge(197), -1);
-  EXPECT_TRUE(GetWindowLongA(g_window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-}
-
 TEST(Window, ProgramEndsWithOneWhenItsClassCannotBeRegistered) {
   // The class is registered already in this process, so a second start fails
   // before any window is made.
