@@ -4,7 +4,6 @@
 // files, as network and FAT file systems do.
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <sys/types.h>
 
 #include <cerrno>
 #include <cstdarg>

@@ -12,10 +12,6 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
-#include <cstdlib>
-#include <memory>
-
-#include "core/drop.h"
 #include "tests/fault_platform.h"
 #include "tests/program.h"
 
@@ -44,9 +40,8 @@ bool SetAttribute(const std::string& path, const char* name, const std::string& 
   return setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
 }
 
-// An ACL as the system keeps it in its attribute: a version word, then
-// entries of tag, permissions and id; the named users (in rising order) may
-// read and write.
+// An ACL's attribute: a version word, then entries of tag, permissions and
+// id; the named users (in rising order) may read and write.
 std::string Acl(uint32_t owner, const std::vector<uint32_t>& users,
                 uint32_t group, uint32_t mask, uint32_t other) {
   auto entry = [](uint32_t tag, uint32_t perm, uint32_t id) {
@@ -55,22 +50,6 @@ std::string Acl(uint32_t owner, const std::vector<uint32_t>& users,
   std::string acl = Le32(2) + entry(1, owner, ~0u);
   for (uint32_t id : users) acl += entry(2, 6, id);
   return acl + entry(4, group, ~0u) + entry(0x10, mask, ~0u) + entry(0x20, other, ~0u);
-}
-
-// A fresh folder under `base` rather than the usual temporary folder.
-std::unique_ptr<TempDir> TempDirIn(const char* base) {
-  const char* usual = std::getenv("TMPDIR");
-  const std::string kept = usual ? usual : "";
-  setenv("TMPDIR", base, 1);
-  auto dir = std::make_unique<TempDir>();
-  usual ? setenv("TMPDIR", kept.c_str(), 1) : unsetenv("TMPDIR");
-  return dir;
-}
-
-std::vector<int> Split(const std::string& fnt, tarnvell::Platform& platform) {
-  RecordingSink sink;
-  tarnvell::HandleDrop(Drop({fnt}), sink, platform);
-  return sink.shown;
 }
 
 // Runs the program as the plain user nobody, from a copy that user can reach
@@ -82,18 +61,15 @@ Result AsNobody(const std::string& cwd, std::vector<std::string> args,
   WriteFile(program, ReadFile(TARNVELL_CLI));
   chmod(bin.path().c_str(), 0755);
   chmod(program.c_str(), 0755);
-  return Run(program, cwd, std::move(args), [first] {
+  return RunCli(cwd, std::move(args), [first] {
     if (first) first();
     if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
       _exit(126);
-  });
+  }, program);
 }
 
-#define NEEDS_ROOT() \
-  if (geteuid() != 0) GTEST_SKIP() << "needs root, to act as a plain user"
-
 // A file system that lacks something, as the preloaded library makes it:
-// "modes" (modes, owners, attributes) or "unnamed" (unnamed files).
+// "modes" (modes and owners) or "unnamed" (unnamed files).
 void Lacking(const char* what) {
   setenv("LD_PRELOAD", TARNVELL_FS_LIMITS, 1);
   setenv("TARNVELL_FS_LACKS", what, 1);
@@ -112,7 +88,7 @@ TEST(Posix, OutputsLandInTheFolderTheContainerWasReadFrom) {
     rename((dir / "mine").c_str(), (dir / "moved").c_str());
     symlink((dir / "other").c_str(), (dir / "mine").c_str());
   });
-  EXPECT_EQ(Split(dir / "mine/a.fnt", swapped), std::vector<int>{2});
+  EXPECT_EQ(DropFiles({dir / "mine/a.fnt"}, swapped).Ending(), "completed");
   EXPECT_EQ(ReadFile(dir / "other/a.pcx"), "not to be replaced");
   EXPECT_FALSE(Exists(dir / "other/a.txt"));
   EXPECT_EQ(ReadFile(dir / "moved/a.pcx"), "pcx");
@@ -145,7 +121,7 @@ TEST(Posix, NewFilesGetWhatTheFolderGivesReplacementsWhatTheyReplace) {
     GTEST_SKIP() << "no ACLs or user attributes on " << dir.path();
   const int flags = Flags(dir / "b.pcx", FS_NODUMP_FL);
   close(open((dir / "creat").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-  EXPECT_EQ(Split(dir / "b.fnt", RealPlatform()), std::vector<int>{2});
+  EXPECT_EQ(DropFiles({dir / "b.fnt"}).Ending(), "completed");
   EXPECT_NE(Attribute(dir / "creat", kAccess), "");
   EXPECT_EQ(Attribute(dir / "b.txt", kAccess), Attribute(dir / "creat", kAccess));
   EXPECT_EQ(ModeOf(dir / "b.txt"), ModeOf(dir / "creat"));
@@ -156,53 +132,42 @@ TEST(Posix, NewFilesGetWhatTheFolderGivesReplacementsWhatTheyReplace) {
   EXPECT_EQ(Flags(dir / "b.pcx"), flags);
 }
 
-// d: without /proc (chroots, minimal containers) the replaced file's ACL is
-// still carried over, here for a plain user whom the ACL lets write.
-TEST(Posix, AclsAreCarriedOverWithoutProc) {
-  NEEDS_ROOT();
-  TempDir dir;
-  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
-  WriteFile(dir / "d.fnt", kFnt);
-  WriteFile(dir / "d.pcx", "earlier");
-  ASSERT_EQ(chmod((dir / "d.pcx").c_str(), 0640), 0);
-  const std::string acl = Acl(6, {kNobody}, 4, 6, 0);  // setfacl -m u:nobody:rw
-  if (!SetAttribute(dir / "d.pcx", kAccess, acl)) GTEST_SKIP() << "no ACLs on " << dir.path();
-  Result r = AsNobody(dir.path(), {"d.fnt"}, [] {
-    if (unshare(CLONE_NEWNS) != 0 ||
-        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        umount2("/proc", MNT_DETACH) != 0)
-      _exit(125);
-  });
-  if (r.status == 125) GTEST_SKIP() << "cannot unmount /proc here";
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(ReadFile(dir / "d.pcx"), "pcx");
-  EXPECT_EQ(Attribute(dir / "d.pcx", kAccess), acl);
-  EXPECT_EQ(ModeOf(dir / "d.pcx"), 0660u);  // the group bits show the mask
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"d.fnt", "d.pcx", "d.txt"}));
-}
-
-// e: the replaced file's mode, owner and an access ACL of 600 named users
-// (larger than any fixed buffer), on tmpfs, which holds one that large.
-TEST(Posix, ReplacedFilesKeepTheirModeOwnerAndLargeAcls) {
-  const auto dir = TempDirIn("/dev/shm");
-  WriteFile(*dir / "e.fnt", kFnt);
-  WriteFile(*dir / "e.pcx", "earlier");
-  ASSERT_EQ(chmod((*dir / "e.pcx").c_str(), 0640), 0);
+// d and e: without /proc (chroots, minimal containers), for root and for a
+// plain user whom the ACL lets write, the replaced file's mode, owner and
+// an access ACL of 600 named users, larger than any fixed buffer (on tmpfs,
+// which holds one that large).
+TEST(Posix, ReplacedFilesKeepModeOwnerAndLargeAclsWithoutProc) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to act as a plain user";
   std::vector<uint32_t> users;
   for (uint32_t id = 10000; id < 10599; ++id) users.push_back(id);
   users.push_back(kNobody);
   const std::string acl = Acl(6, users, 4, 6, 0);
-  if (!SetAttribute(*dir / "e.pcx", kAccess, acl)) GTEST_SKIP() << "no large ACLs on /dev/shm";
-  const uid_t owner = geteuid() == 0 ? kNobody : geteuid();
-  ASSERT_EQ(chown((*dir / "e.pcx").c_str(), owner, static_cast<gid_t>(-1)), 0);
-  Result r = RunCli(dir->path(), {"e.fnt"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(ReadFile(*dir / "e.pcx"), "pcx");
-  EXPECT_EQ(Attribute(*dir / "e.pcx", kAccess), acl);
-  EXPECT_EQ(ModeOf(*dir / "e.pcx"), 0660u);
-  struct stat st = {};
-  ASSERT_EQ(stat((*dir / "e.pcx").c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, owner);
+  auto noProc = [] {
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        umount2("/proc", MNT_DETACH) != 0)
+      _exit(125);
+  };
+  for (bool plain : {false, true}) {
+    SCOPED_TRACE(plain ? "nobody" : "root");
+    TempDir dir("/dev/shm");
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    WriteFile(dir / "e.fnt", kFnt);
+    WriteFile(dir / "e.pcx", "earlier");
+    ASSERT_EQ(chmod((dir / "e.pcx").c_str(), 0640), 0);
+    if (!SetAttribute(dir / "e.pcx", kAccess, acl)) GTEST_SKIP() << "no large ACLs on /dev/shm";
+    ASSERT_EQ(chown((dir / "e.pcx").c_str(), plain ? 0 : kNobody, kNobody), 0);
+    Result r = plain ? AsNobody(dir.path(), {"e.fnt"}, noProc)
+                     : RunCli(dir.path(), {"e.fnt"}, noProc);
+    if (r.status == 125) GTEST_SKIP() << "cannot unmount /proc here";
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(dir / "e.pcx"), "pcx");
+    EXPECT_EQ(Attribute(dir / "e.pcx", kAccess), acl);
+    EXPECT_EQ(ModeOf(dir / "e.pcx"), 0660u);  // the group bits show the mask
+    struct stat st = {};
+    ASSERT_EQ(stat((dir / "e.pcx").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, kNobody);  // kept by root, the plain user's own
+  }
 }
 
 // f: where fchmod and fchown fail as on FAT through FUSE, outputs are still
@@ -222,7 +187,7 @@ TEST(Posix, FileSystemsWithoutModesOrOwnersStillTakeOutputs) {
 // redirection would; an output the user may not replace stops the run with
 // the step and what the user may not write, the file or its folder.
 TEST(Posix, FolderAndFilePermissionsAsAPlainUser) {
-  NEEDS_ROOT();
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to act as a plain user";
   TempDir box, writable, locked;
   ASSERT_EQ(chmod(box.path().c_str(), 0733), 0);
   ASSERT_EQ(chmod(writable.path().c_str(), 0777), 0);
@@ -281,18 +246,16 @@ TEST(Posix, SignalsThatEndTheProgramLeaveNoScratchFile) {
 // Where the system will not copy a range between two file systems, the
 // program copies it itself: a join of an image in memory and a text on disk.
 TEST(Posix, RangeCopiesFallBackWhereTheSystemRefuses) {
-  const auto memory = TempDirIn("/dev/shm");
+  TempDir memory("/dev/shm");
   TempDir disk;
   struct stat a = {}, b = {};
-  stat(memory->path().c_str(), &a);
+  stat(memory.path().c_str(), &a);
   stat(disk.path().c_str(), &b);
   if (a.st_dev == b.st_dev) GTEST_SKIP() << "/dev/shm and " << disk.path() << " are one file system";
   const std::string image = Bytes((3u << 20) + 5, 1), text = Bytes(1000, 2);
-  WriteFile(*memory / "r.pcx", image);
+  WriteFile(memory / "r.pcx", image);
   WriteFile(disk / "r.txt", text);
-  RecordingSink sink;
-  tarnvell::HandleDrop(Drop({*memory / "r.pcx", disk / "r.txt"}), sink, RealPlatform());
-  EXPECT_EQ(sink.shown, std::vector<int>{5});
+  EXPECT_EQ(DropFiles({memory / "r.pcx", disk / "r.txt"}).Ending(), "completed");
   EXPECT_EQ(ReadFile(disk / "r.fnt"),
             Header(64, image.size(), 64 + image.size(), 1000) + image + text);
 }

@@ -54,18 +54,14 @@ inline Result Wait(pid_t pid, const TempDir& streams, int* signal = nullptr) {
   return r;
 }
 
-// Runs `program` in `cwd` with the given arguments.
-inline Result Run(const std::string& program, const std::string& cwd,
-                  std::vector<std::string> args,
-                  const std::function<void()>& setup = nullptr) {
+// Runs the program (the command line unless told) in `cwd` with the given
+// arguments.
+inline Result RunCli(const std::string& cwd, std::vector<std::string> args,
+                     const std::function<void()>& setup = nullptr,
+                     const std::string& program = TARNVELL_CLI) {
   TempDir streams;
   args.insert(args.begin(), program);
   return Wait(Spawn(cwd, std::move(args), streams, setup), streams);
-}
-
-inline Result RunCli(const std::string& cwd, std::vector<std::string> args,
-                     const std::function<void()>& setup = nullptr) {
-  return Run(TARNVELL_CLI, cwd, std::move(args), setup);
 }
 
 // Starts a program on a container whose first member takes a while to write,

@@ -1,6 +1,7 @@
 // The drop window in process, on the offscreen platform: what a drag may
-// carry, when a drop is handled and the boxes the user sees. Command-line
-// files and options: scripts/test-gui and the command line's tests.
+// carry, when a drop is handled and what its boxes say. Command-line files,
+// options and the boxes on a real screen: scripts/test-gui and the command
+// line's tests.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,10 +11,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QMessageBox>
 #include <QMimeData>
-#include <QPushButton>
-#include <QTimer>
 #include <QUrl>
 
 #include "gui/window.h"
@@ -145,52 +143,6 @@ TEST(GuiDrop, AStoppedDropShowsAWarningNamingTheFileAndReason) {
   EXPECT_EQ(f.presenter.boxes[0].text,
             QString::fromStdString(missing + ": opening: No such file or directory"));
   EXPECT_TRUE(f.presenter.boxes[0].warning);
-}
-
-// Shows a box through the real presenter and reads it back as it stands.
-struct SeenBox {
-  QString title, text;
-  QMessageBox::Icon icon = QMessageBox::Warning;
-  int buttons = 0;
-  QWidget* parent = nullptr;
-};
-
-SeenBox ShowAndRead(const Box& box, QWidget* parent = nullptr) {
-  SeenBox seen;
-  QTimer poll;
-  QElapsedTimer clock;
-  clock.start();
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (shown == nullptr) {
-      if (clock.elapsed() > 5000) QApplication::closeAllWindows();
-      return;
-    }
-    seen = {shown->windowTitle(), shown->text(), shown->icon(),
-            static_cast<int>(shown->buttons().size()), shown->parentWidget()};
-    shown->button(QMessageBox::Ok)->click();
-  });
-  poll.start(10);
-  tarnvell::MessageBoxPresenter().Show(box, parent);
-  return seen;
-}
-
-TEST(GuiBoxes, NoticesHaveNoIconAndWarningsDoBothOverTheWindow) {
-  // The notice the core shows for a lone .txt, two lines.
-  const auto& lone = tarnvell::NoticeFor(tarnvell::NoticeId::kNotContainer);
-  Box notice{tarnvell::FromCp932(lone.caption), tarnvell::FromCp932(lone.text), false};
-  QWidget window;
-  SeenBox seen = ShowAndRead(notice, &window);
-  EXPECT_EQ(seen.parent, &window);
-  EXPECT_EQ(seen.title, U("警告"));
-  EXPECT_EQ(seen.text, U("fntファイルではありません\n結合の場合はpcxとtxtを"
-                         "両方同時にドロップして下さい"));
-  EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
-  EXPECT_EQ(seen.buttons, 1);
-
-  seen = ShowAndRead({"Tarnvell", "/a/b.fnt: Permission denied", true}, &window);
-  EXPECT_EQ(seen.icon, QMessageBox::Warning);
-  EXPECT_EQ(seen.buttons, 1);
 }
 
 }  // namespace
