@@ -31,8 +31,9 @@ namespace {
 constexpr size_t kMaxChunk = size_t{1} << 30;
 
 // How much the system copies in one call: little enough that writing each
-// piece to the disk starts while the next one is copied (see Written).
-constexpr size_t kCopyChunk = size_t{8} << 20;
+// piece to the disk starts while the next one is copied (see Written). The
+// calls end on whole pieces of the output, so the system writes whole pages.
+constexpr off_t kCopyChunk = off_t{8} << 20;
 
 // How a folder is opened: for looking names up and making files in it, not
 // for listing it, where the system allows that.
@@ -301,7 +302,8 @@ class PosixOutput : public Output {
     auto* in = dynamic_cast<PosixInput*>(&input);
     while (in != nullptr && *copied < length) {
       off_t from = static_cast<off_t>(offset + *copied);
-      const size_t want = std::min<uint64_t>(length - *copied, kCopyChunk);
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(
+          length - *copied, kCopyChunk - written_ % kCopyChunk));
       const ssize_t n = copy_file_range(in->fd(), &from, fd_, nullptr, want, 0);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
