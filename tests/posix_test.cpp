@@ -74,8 +74,8 @@ void Lacking(const char* what) {
   setenv("LD_PRELOAD", TARNVELL_FS_LIMITS, 1);
   setenv("TARNVELL_FS_LACKS", what, 1);
   // In a sanitized build, the sanitizers' library need not come first.
-  const char* options = getenv("ASAN_OPTIONS");
-  setenv("ASAN_OPTIONS", (std::string(options ? options : "") + ":verify_asan_link_order=0").c_str(), 1);
+  const std::string options = getenv("ASAN_OPTIONS") ? getenv("ASAN_OPTIONS") : "";
+  setenv("ASAN_OPTIONS", (options + ":verify_asan_link_order=0").c_str(), 1);
 }
 
 // a: a user who owns a component of the path swaps the folder for a link
@@ -257,7 +257,8 @@ TEST(Posix, RangeCopiesFallBackWhereTheSystemRefuses) {
   struct stat a = {}, b = {};
   stat(memory.path().c_str(), &a);
   stat(disk.path().c_str(), &b);
-  if (a.st_dev == b.st_dev) GTEST_SKIP() << "/dev/shm and " << disk.path() << " are one file system";
+  if (a.st_dev == b.st_dev)
+    GTEST_SKIP() << "/dev/shm and " << disk.path() << " are one file system";
   const std::string image = Bytes((3u << 20) + 5, 1), text = Bytes(1000, 2);
   WriteFile(memory / "r.pcx", image);
   WriteFile(disk / "r.txt", text);
