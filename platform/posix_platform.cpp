@@ -445,8 +445,7 @@ class PosixOutput : public Output {
 
 class PosixFolder : public Folder {
  public:
-  PosixFolder(int fd, bool namedScratch)
-      : fd_(fd), namedScratch_(namedScratch) {}
+  explicit PosixFolder(int fd) : fd_(fd) {}
   ~PosixFolder() override { close(fd_); }
 
   Status OpenInput(const std::string& name,
@@ -497,7 +496,7 @@ class PosixFolder : public Folder {
     std::string scratch;
 #ifdef O_TMPFILE
     // An unnamed file first: a run killed before it is whole leaves nothing.
-    if (!namedScratch_ && CanNameUnnamed()) {
+    if (CanNameUnnamed()) {
       fd = openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
       if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL &&
           errno != ENOENT)
@@ -520,7 +519,6 @@ class PosixFolder : public Folder {
 
  private:
   int fd_;
-  bool namedScratch_;
 };
 
 }  // namespace
@@ -541,7 +539,7 @@ Status PosixPlatform::OpenFolder(const std::string& path,
                                  std::unique_ptr<Folder>* folder) {
   const int fd = open(path.empty() ? "." : path.c_str(), kFolderFlags);
   if (fd < 0) return Errno(Step::kOpen);
-  folder->reset(new PosixFolder(fd, namedScratch_));
+  folder->reset(new PosixFolder(fd));
   return Ok();
 }
 
