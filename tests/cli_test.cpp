@@ -37,8 +37,7 @@ TEST(Cli, SplitsAndJoinsRelativePathsReportingOnStandardOutput) {
                             "私の font.txt"}));
 }
 
-// Which notice a drop gets is the core's business; here, that each reaches
-// standard error in UTF-8, its caption deciding nothing.
+// Refusals reach standard error in UTF-8, whatever their caption says.
 TEST(Cli, RefusalsGoToStandardErrorInUtf8AndExitOne) {
   TempDir dir;
   WriteFile(dir / "bad.fnt", "short");

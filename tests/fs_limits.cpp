@@ -23,10 +23,8 @@ Call Next(const char* name) {
   return reinterpret_cast<Call>(dlsym(RTLD_NEXT, name));
 }
 
-int Refuse(int error) {
-  errno = error;
-  return -1;
-}
+// Fails a call as the file system would.
+int Refuse(int error) { errno = error; return -1; }
 
 }  // namespace
 

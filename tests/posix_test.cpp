@@ -1,7 +1,6 @@
-// The POSIX platform on Linux, with real files: where outputs land, what
-// they keep of the files they replace, and what a limited file system, a
-// system without /proc or a signal leaves. Cases that need a plain user run
-// the program as nobody, and so need root.
+// The POSIX platform on Linux with real files: where outputs land, what they
+// keep of the files they replace, what limited systems and signals leave.
+// Cases that need a plain user run the program as nobody, and need root.
 #include <gtest/gtest.h>
 #include <grp.h>
 #include <linux/fs.h>

@@ -54,8 +54,7 @@ inline Result Wait(pid_t pid, const TempDir& streams, int* signal = nullptr) {
   return r;
 }
 
-// Runs the program (the command line unless told) in `cwd` with the given
-// arguments.
+// Runs a program (the command line unless told) in `cwd` with `args`.
 inline Result RunCli(const std::string& cwd, std::vector<std::string> args,
                      const std::function<void()>& setup = nullptr,
                      const std::string& program = TARNVELL_CLI) {

@@ -121,7 +121,6 @@ TEST(GuiDrop, ReleasesTheDragThenJoinsRefusingDropsWhileTheBoxIsUp) {
 
   ASSERT_TRUE(RunUntil([&] { return !f.presenter.boxes.empty(); }));
   ASSERT_EQ(f.presenter.boxes.size(), 1u);
-  EXPECT_EQ(f.presenter.boxes[0].title, U("確認"));
   EXPECT_EQ(f.presenter.boxes[0].text, U("結合を完了しました"));
   EXPECT_FALSE(f.presenter.boxes[0].warning);
   EXPECT_EQ(f.presenter.parents[0], &f.window);
