@@ -54,8 +54,9 @@ std::string AbsolutePath(const std::string& path, const std::string& cwd) {
 
 namespace {
 
+// The build says which form the system's call takes (one argument on macOS).
 void SetThreadName(const char* name) {
-#ifdef __APPLE__
+#if TARNVELL_THREAD_NAME_ONE_ARGUMENT
   pthread_setname_np(name);
 #else
   pthread_setname_np(pthread_self(), name);
