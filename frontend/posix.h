@@ -22,8 +22,8 @@ std::string AbsolutePath(const std::string& path, const std::string& cwd);
 
 // Sets up the process, before it starts any other thread, so that no signal
 // leaves a scratch file behind: every signal from outside that would end the
-// process is taken by one thread of its own, which removes the scratch files
-// not yet in place and then ends the
+// process (those a fault raises too included) is taken by one thread of its
+// own, which removes the scratch files not yet in place and then ends the
 // process as the signal would (signals ignored at start stay ignored); a
 // broken pipe and a file-size limit become failed writes.
 void HandleSignalsForCleanUp();

@@ -30,6 +30,11 @@ namespace {
 // are moved in chunks of this size.
 constexpr size_t kMaxChunk = size_t{1} << 30;
 
+// How much the system copies in one call: little enough that writing each
+// piece to the disk starts while the next one is copied (see Written). The
+// calls end on whole pieces of the output, so the system writes whole pages.
+constexpr off_t kCopyChunk = off_t{8} << 20;
+
 // How a folder is opened: for looking names up and making files in it, not
 // for listing it, where the system allows that.
 #if defined(O_PATH)
@@ -95,6 +100,12 @@ mode_t NewFileMode() {
   }();
   return mode;
 }
+
+// An unnamed file is given its name once whole, by linking its descriptor:
+// the kernel does that itself for privileged users (and, since 6.10, for
+// the file's own opener); everyone else needs the file's /proc entry. So
+// without /proc (chroots, minimal containers) a named scratch file is used.
+bool CanNameUnnamed() { return access("/proc/self/fd", X_OK) == 0; }
 
 // A mode or owner the file system cannot hold is no reason to stop.
 bool CannotHold(int error) {
@@ -291,7 +302,8 @@ class PosixOutput : public Output {
     auto* in = dynamic_cast<PosixInput*>(&input);
     while (in != nullptr && *copied < length) {
       off_t from = static_cast<off_t>(offset + *copied);
-      const size_t want = std::min<uint64_t>(length - *copied, kMaxChunk);
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(
+          length - *copied, kCopyChunk - written_ % kCopyChunk));
       const ssize_t n = copy_file_range(in->fd(), &from, fd_, nullptr, want, 0);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
@@ -433,8 +445,7 @@ class PosixOutput : public Output {
 
 class PosixFolder : public Folder {
  public:
-  PosixFolder(int fd, bool namedScratch)
-      : fd_(fd), namedScratch_(namedScratch) {}
+  explicit PosixFolder(int fd) : fd_(fd) {}
   ~PosixFolder() override { close(fd_); }
 
   Status OpenInput(const std::string& name,
@@ -485,7 +496,7 @@ class PosixFolder : public Folder {
     std::string scratch;
 #ifdef O_TMPFILE
     // An unnamed file first: a run killed before it is whole leaves nothing.
-    if (!namedScratch_) {
+    if (CanNameUnnamed()) {
       fd = openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
       if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL &&
           errno != ENOENT)
@@ -508,7 +519,6 @@ class PosixFolder : public Folder {
 
  private:
   int fd_;
-  bool namedScratch_;
 };
 
 }  // namespace
@@ -529,7 +539,7 @@ Status PosixPlatform::OpenFolder(const std::string& path,
                                  std::unique_ptr<Folder>* folder) {
   const int fd = open(path.empty() ? "." : path.c_str(), kFolderFlags);
   if (fd < 0) return Errno(Step::kOpen);
-  folder->reset(new PosixFolder(fd, namedScratch_));
+  folder->reset(new PosixFolder(fd));
   return Ok();
 }
 

@@ -2,8 +2,6 @@
 // and everything is done relative to an open folder.
 #pragma once
 
-#include <sys/types.h>
-
 #include <memory>
 #include <string>
 
@@ -17,12 +15,6 @@ class PosixPlatform : public Platform {
   PathRules Rules() const override;
   Status OpenFolder(const std::string& path,
                     std::unique_ptr<Folder>* folder) override;
-
-  // Lets tests stand in for a system without unnamed files.
-  void UseNamedScratchFiles() { namedScratch_ = true; }
-
- private:
-  bool namedScratch_ = false;
 };
 
 // Removes every scratch file that has a name but is not yet in place, and

@@ -30,10 +30,10 @@ std::string Sep() {
   return std::string(1, RealPlatform().Rules().separator);
 }
 
-TempDir::TempDir() {
+TempDir::TempDir(const std::string& base) {
   static std::mt19937 rng(std::random_device{}());
   for (;;) {
-    fs::path p = fs::temp_directory_path() /
+    fs::path p = (base.empty() ? fs::temp_directory_path() : fs::path(base)) /
                  ("tarnvell-test-" + std::to_string(rng()));
     if (fs::create_directory(p)) {
       path_ = fs::canonical(p).string();

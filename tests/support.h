@@ -20,7 +20,7 @@ std::string Sep();
 // A fresh folder, removed with everything in it when the test ends.
 class TempDir {
  public:
-  TempDir();
+  explicit TempDir(const std::string& base = "");  // "": the temporary folder
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

@@ -1,8 +1,8 @@
 // The drop window in process, on the offscreen platform: what a drag may
-// carry, when a drop is handled, the boxes the user sees, command-line files
-// and options.
+// carry, when a drop is handled and what its boxes say. Command-line files,
+// options and the boxes on a real screen: scripts/test-gui and the command
+// line's tests.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <functional>
 #include <memory>
@@ -11,14 +11,9 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QMessageBox>
 #include <QMimeData>
-#include <QPushButton>
-#include <QScreen>
-#include <QTimer>
 #include <QUrl>
 
-#include "frontend/options.h"
 #include "gui/window.h"
 #include "frontend/posix.h"
 #include "platform/posix_platform.h"
@@ -126,7 +121,6 @@ TEST(GuiDrop, ReleasesTheDragThenJoinsRefusingDropsWhileTheBoxIsUp) {
 
   ASSERT_TRUE(RunUntil([&] { return !f.presenter.boxes.empty(); }));
   ASSERT_EQ(f.presenter.boxes.size(), 1u);
-  EXPECT_EQ(f.presenter.boxes[0].title, U("確認"));
   EXPECT_EQ(f.presenter.boxes[0].text, U("結合を完了しました"));
   EXPECT_FALSE(f.presenter.boxes[0].warning);
   EXPECT_EQ(f.presenter.parents[0], &f.window);
@@ -134,6 +128,7 @@ TEST(GuiDrop, ReleasesTheDragThenJoinsRefusingDropsWhileTheBoxIsUp) {
   EXPECT_TRUE(refusingWhileUp);
   EXPECT_TRUE(f.window.acceptDrops());
   EXPECT_EQ(tarnvell::CurrentDir(), f.start);  // the output folder is not held
+  EXPECT_FALSE(f.window.windowIcon().pixmap(48).isNull());  // built in
 }
 
 TEST(GuiDrop, AStoppedDropShowsAWarningNamingTheFileAndReason) {
@@ -147,130 +142,6 @@ TEST(GuiDrop, AStoppedDropShowsAWarningNamingTheFileAndReason) {
   EXPECT_EQ(f.presenter.boxes[0].text,
             QString::fromStdString(missing + ": opening: No such file or directory"));
   EXPECT_TRUE(f.presenter.boxes[0].warning);
-}
-
-TEST(GuiStart, CommandLineFilesAreOneDropOnceTheWindowIsShown) {
-  TempDir dir;  // current while the test runs, so paths are relative to it
-  WriteFile(dir / "x.pcx", "image");
-  WriteFile(dir / "y.txt", "text");
-  ASSERT_EQ(chdir(dir.path().c_str()), 0);
-  Fixture f;
-  std::vector<std::string> files =
-      tarnvell::AbsolutePaths({"x.pcx", dir / "y.txt", "z.txt"}, f.start);
-  EXPECT_EQ(files, (std::vector<std::string>{dir / "x.pcx", dir / "y.txt", dir / "z.txt"}));
-
-  files.pop_back();
-  f.window.Start(files);
-  EXPECT_TRUE(f.window.isVisible());
-  EXPECT_EQ(f.window.windowTitle(), "Tarnvell");
-  EXPECT_FALSE(f.window.windowIcon().pixmap(48).isNull());  // built in
-  EXPECT_EQ(f.window.size(), QSize(200, 200));
-  QRect screen = QGuiApplication::primaryScreen()->geometry();
-  // Centred, give or take the frame the platform adds.
-  QPoint offset = f.window.geometry().center() - screen.center();
-  EXPECT_LE(offset.manhattanLength(), 8) << offset.x() << "," << offset.y();
-  EXPECT_TRUE(f.presenter.boxes.empty());
-  ASSERT_TRUE(RunUntil([&] { return !f.presenter.boxes.empty(); }));
-  EXPECT_EQ(f.presenter.boxes[0].text, U("結合を完了しました"));
-  EXPECT_TRUE(Exists(dir / "y.fnt"));
-}
-
-// The window's answer to its arguments: exit status, standard output and
-// standard error.
-struct Answer {
-  int status;
-  std::string out, err;
-};
-
-std::string Drain(std::FILE* stream) {
-  std::string text(4096, '\0');
-  std::rewind(stream);
-  text.resize(std::fread(&text[0], 1, text.size(), stream));
-  std::fclose(stream);
-  return text;
-}
-
-Answer AnswerTo(std::vector<const char*> argv, std::FILE* out = std::tmpfile()) {
-  argv.insert(argv.begin(), "tarnvell-gui");
-  std::FILE* err = std::tmpfile();
-  const tarnvell::Arguments args =
-      tarnvell::ParseArguments(static_cast<int>(argv.size()), argv.data());
-  int status = tarnvell::AnswerRequest(args, "tarnvell-gui", tarnvell::kGuiUsage,
-                                       out, err);
-  return {status, Drain(out), Drain(err)};
-}
-
-TEST(GuiOptions, HelpVersionUnknownOptionsAndDashDash) {
-  Answer a = AnswerTo({"a.fnt", "--help", "--bogus"});
-  EXPECT_EQ(a.status, 0);
-  EXPECT_EQ(a.out.rfind("Usage: tarnvell-gui [OPTION]... [FILE]...\n", 0), 0u);
-  EXPECT_NE(a.out.find("  -V, --version"), std::string::npos);
-  EXPECT_EQ(a.err, "");
-  a = AnswerTo({"-V"});
-  EXPECT_EQ(a.status, 0);
-  EXPECT_EQ(a.out, "tarnvell-gui " TARNVELL_VERSION "\n");
-
-  a = AnswerTo({"--bogus\x1b", "-h"});
-  EXPECT_EQ(a.status, 2);
-  EXPECT_EQ(a.out, "");
-  EXPECT_EQ(a.err.rfind("tarnvell-gui: unknown option '--bogus\\x1B'\n"
-                        "Usage: tarnvell-gui ", 0), 0u);
-
-  // Help that cannot be written is a failure.
-  a = AnswerTo({"--help"}, std::fopen("/dev/full", "w"));
-  EXPECT_EQ(a.status, 1);
-  EXPECT_EQ(a.err, "tarnvell-gui: standard output: No space left on device\n");
-
-  const char* files[] = {"tarnvell-gui", "-", "--", "-h", "b.txt"};
-  tarnvell::Arguments args = tarnvell::ParseArguments(5, files);
-  EXPECT_EQ(args.request, tarnvell::Request::kFiles);
-  EXPECT_EQ(args.files, (std::vector<std::string>{"-", "-h", "b.txt"}));
-}
-
-// Shows a box through the real presenter and reads it back as it stands.
-struct SeenBox {
-  QString title, text;
-  QMessageBox::Icon icon = QMessageBox::Warning;
-  int buttons = 0;
-  QWidget* parent = nullptr;
-};
-
-SeenBox ShowAndRead(const Box& box, QWidget* parent = nullptr) {
-  SeenBox seen;
-  QTimer poll;
-  QElapsedTimer clock;
-  clock.start();
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (shown == nullptr) {
-      if (clock.elapsed() > 5000) QApplication::closeAllWindows();
-      return;
-    }
-    seen = {shown->windowTitle(), shown->text(), shown->icon(),
-            static_cast<int>(shown->buttons().size()), shown->parentWidget()};
-    shown->button(QMessageBox::Ok)->click();
-  });
-  poll.start(10);
-  tarnvell::MessageBoxPresenter().Show(box, parent);
-  return seen;
-}
-
-TEST(GuiBoxes, NoticesHaveNoIconAndWarningsDoBothOverTheWindow) {
-  // The notice the core shows for a lone .txt, two lines.
-  const auto& lone = tarnvell::NoticeFor(tarnvell::NoticeId::kNotContainer);
-  Box notice{tarnvell::FromCp932(lone.caption), tarnvell::FromCp932(lone.text), false};
-  QWidget window;
-  SeenBox seen = ShowAndRead(notice, &window);
-  EXPECT_EQ(seen.parent, &window);
-  EXPECT_EQ(seen.title, U("警告"));
-  EXPECT_EQ(seen.text, U("fntファイルではありません\n結合の場合はpcxとtxtを"
-                         "両方同時にドロップして下さい"));
-  EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
-  EXPECT_EQ(seen.buttons, 1);
-
-  seen = ShowAndRead({"Tarnvell", "/a/b.fnt: Permission denied", true}, &window);
-  EXPECT_EQ(seen.icon, QMessageBox::Warning);
-  EXPECT_EQ(seen.buttons, 1);
 }
 
 }  // namespace
