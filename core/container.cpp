@@ -130,7 +130,9 @@ bool Transfer::OutputsMayBeWritten(const std::vector<const Location*>& outputs,
 bool Transfer::Create(const Location& where, std::unique_ptr<Output>& out) {
   Folder* folder = FolderOf(where.folder);
   if (folder == nullptr) return false;
-  const Status s = folder->CreateOutput(where.name, &out);
+  const Status s = folder->CreateOutput(
+      where.name, keepExisting_ ? Folder::Existing::kKeep : Folder::Existing::kReplace,
+      &out);
   if (s.ok()) return true;
   return Fail(s.step == Step::kCreate ? FolderName(where.folder) : where.Path(), s);
 }

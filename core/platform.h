@@ -93,10 +93,13 @@ class Folder {
   virtual Status Lookup(const std::string& name, FileIdentity* identity,
                         bool* exists) = 0;
 
-  // Starts a new file that is to become `name` (see Output). Refuses an
-  // existing file at `name` that the user may not write. Step kCreate (or
-  // kPermissions for that refusal) on failure.
-  virtual Status CreateOutput(const std::string& name,
+  // Starts a new file that is to become `name` (see Output). With kReplace
+  // it refuses an existing file at `name` that the user may not write (step
+  // kPermissions); with kKeep its Publish never replaces anything, and fails
+  // in step kPlace with Reason::kExists when something stands at `name` by
+  // then. Step kCreate on other failures.
+  enum class Existing { kReplace, kKeep };
+  virtual Status CreateOutput(const std::string& name, Existing existing,
                               std::unique_ptr<Output>* output) = 0;
 };
 

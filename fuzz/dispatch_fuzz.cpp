@@ -38,9 +38,9 @@ class JailFolder : public tarnvell::Folder {
                 bool* exists) override {
     return Bare(name) ? inner_->Lookup(name, identity, exists) : Outside(Step::kOpen);
   }
-  Status CreateOutput(const std::string& name,
+  Status CreateOutput(const std::string& name, Existing existing,
                       std::unique_ptr<tarnvell::Output>* output) override {
-    return Bare(name) ? inner_->CreateOutput(name, output) : Outside(Step::kCreate);
+    return Bare(name) ? inner_->CreateOutput(name, existing, output) : Outside(Step::kCreate);
   }
 
  private:

@@ -267,9 +267,10 @@ class PosixFolder;
 class PosixOutput : public Output {
  public:
   PosixOutput(int folder, std::string name, int fd, std::string scratch,
-              bool replacing, mode_t newMode)
+              bool replacing, bool keep, mode_t newMode)
       : folder_(folder), name_(std::move(name)), fd_(fd),
-        scratch_(std::move(scratch)), replacing_(replacing), newMode_(newMode) {}
+        scratch_(std::move(scratch)), replacing_(replacing), keep_(keep),
+        newMode_(newMode) {}
 
   ~PosixOutput() override {
     if (fd_ >= 0) close(fd_);
@@ -333,9 +334,8 @@ class PosixOutput : public Output {
     if (close(fd) != 0) return Errno(Step::kFlush);
     {
       std::lock_guard<std::mutex> held(g_scratchLock);
-      // The rename replaces a link at the name itself, never its target.
-      if (renameat(folder_, scratch_.c_str(), folder_, name_.c_str()) != 0)
-        return Errno(Step::kPlace);
+      s = keep_ ? PlaceBeside() : Replace();
+      if (!s.ok()) return s;
       Forget(folder_, scratch_);
       placed_ = true;
     }
@@ -343,6 +343,30 @@ class PosixOutput : public Output {
   }
 
  private:
+  // The rename replaces a link at the name itself, never its target.
+  Status Replace() {
+    return renameat(folder_, scratch_.c_str(), folder_, name_.c_str()) == 0
+               ? Ok()
+               : Errno(Step::kPlace);
+  }
+
+  // Takes the name only while nothing stands there: a second link fails where
+  // the name is taken, and the system's no-replace rename stands in for it on
+  // file systems without links.
+  Status PlaceBeside() {
+    int r = linkat(folder_, scratch_.c_str(), folder_, name_.c_str(), 0);
+    if (r == 0) {
+      unlinkat(folder_, scratch_.c_str(), 0);
+      return Ok();
+    }
+#ifdef RENAME_NOREPLACE
+    if (errno != EEXIST)
+      r = renameat2(folder_, scratch_.c_str(), folder_, name_.c_str(), RENAME_NOREPLACE);
+    if (r == 0) return Ok();
+#endif
+    return errno == EEXIST ? Failed(Step::kPlace, Reason::kExists) : Errno(Step::kPlace);
+  }
+
   static bool WriteSide(int error) {
     return error == ENOSPC || error == EDQUOT || error == EFBIG || error == EROFS;
   }
@@ -359,6 +383,7 @@ class PosixOutput : public Output {
   // The replaced file's owner (where the process may set it), mode, access
   // list, user attributes and flags; a new file keeps what the system gave it.
   Status TakeOverPermissions() {
+    if (keep_) return Ok();  // made as a new file, and stays one
     struct stat st;
     if (fstatat(folder_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno != ENOENT) return Errno(Step::kPermissions);
@@ -438,6 +463,7 @@ class PosixOutput : public Output {
   int fd_;
   std::string scratch_;  // its scratch name, once it has one
   bool replacing_;       // made owner-only, to take over an earlier file's mode
+  bool keep_;            // never replaces what stands at its name
   mode_t newMode_;
   off_t written_ = 0;
   bool placed_ = false;
@@ -480,11 +506,12 @@ class PosixFolder : public Folder {
     return *exists || errno == ENOENT ? Ok() : Errno(Step::kOpen);
   }
 
-  Status CreateOutput(const std::string& name,
+  Status CreateOutput(const std::string& name, Existing existing,
                       std::unique_ptr<Output>* output) override {
     struct stat st;
-    const bool replacing =
-        fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+    const bool keep = existing == Existing::kKeep;
+    const bool replacing = !keep && fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                           S_ISREG(st.st_mode);
     // Replace only what a program opening it for writing could change.
     if (replacing && faccessat(fd_, name.c_str(), W_OK, AT_EACCESS) != 0)
       return Errno(Step::kPermissions);
@@ -513,7 +540,8 @@ class PosixFolder : public Folder {
       else if (errno != EEXIST) return Errno(Step::kCreate);
     }
     if (fd < 0) return FailedErrno(Step::kCreate, EEXIST);
-    output->reset(new PosixOutput(fd_, name, fd, scratch, replacing, NewFileMode()));
+    output->reset(
+        new PosixOutput(fd_, name, fd, scratch, replacing, keep, NewFileMode()));
     return Ok();
   }
 

@@ -207,7 +207,7 @@ class Win32Folder : public Folder {
                    std::unique_ptr<Input>* input) override;
   Status Lookup(const std::string& name, FileIdentity* identity,
                 bool* exists) override;
-  Status CreateOutput(const std::string& name,
+  Status CreateOutput(const std::string& name, Existing existing,
                       std::unique_ptr<Output>* output) override;
 
   // A bare name in the folder as the system calls take it.
@@ -249,16 +249,18 @@ class Win32Folder : public Folder {
 class Win32Output : public Output {
  public:
   Win32Output(const Win32Folder& folder, HANDLE handle, std::wstring scratch,
-              std::wstring target)
+              std::wstring target, bool neverReplace)
       : folder_(folder), handle_(handle), scratch_(std::move(scratch)),
-        target_(std::move(target)) {}
+        target_(std::move(target)), neverReplace_(neverReplace) {
+    // Removed by the system when its handle closes, also when the program
+    // is ended before the file is whole (Ctrl+C in a console).
+    RemoveOnClose(true);
+  }
 
   ~Win32Output() override {
     if (handle_ != INVALID_HANDLE_VALUE) {
       // Removed through its handle, wherever its folder may have gone.
-      FILE_DISPOSITION_INFO remove = {TRUE};
-      SetFileInformationByHandle(handle_, FileDispositionInfo, &remove,
-                                 sizeof remove);
+      RemoveOnClose(true);
       CloseHandle(handle_);
     } else if (!keep_) {
       DeleteFileW(scratch_.c_str());
@@ -289,12 +291,14 @@ class Win32Output : public Output {
     Status s = folder_.StillHere();
     // A link at the final name is replaced itself, never its target.
     const DWORD attributes = GetFileAttributesW(target_.c_str());
-    if (s.ok()) s = RefuseReadOnly(attributes);
+    if (s.ok() && !neverReplace_) s = RefuseReadOnly(attributes);
     if (!s.ok()) return s;
-    // Closed, so that it can be moved.
+    // Closed, so that it can be moved, and kept once closed.
+    if (!RemoveOnClose(false)) return LastFailure(Step::kPlace);
     HANDLE h = handle_;
     handle_ = INVALID_HANDLE_VALUE;
     if (!CloseHandle(h)) return LastFailure(Step::kFlush);
+    if (neverReplace_) return MoveToFreeName();
     if (!IsPlainFile(attributes)) return Move();
     // An earlier file passes its attributes, streams and security on.
     if (folder_.platform().Replace(target_, scratch_)) return Placed();
@@ -308,10 +312,26 @@ class Win32Output : public Output {
   }
 
  private:
+  bool RemoveOnClose(bool remove) {
+    FILE_DISPOSITION_INFO disposition = {static_cast<BOOLEAN>(remove)};
+    return SetFileInformationByHandle(handle_, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != FALSE;
+  }
+
   Status Move() {
     if (!MoveFileExW(scratch_.c_str(), target_.c_str(), kMoveFlags))
       return LastFailure(Step::kPlace);
     return Placed();
+  }
+
+  // Takes the name only while nothing stands there.
+  Status MoveToFreeName() {
+    if (MoveFileExW(scratch_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH))
+      return Placed();
+    const DWORD e = GetLastError();
+    if (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS)
+      return Failed(Step::kPlace, Reason::kExists);
+    return Win32Failure(Step::kPlace, e);
   }
   // The moves write through to the disk: the folder has no flush of its own.
   Status Placed() {
@@ -322,6 +342,7 @@ class Win32Output : public Output {
   const Win32Folder& folder_;
   HANDLE handle_;
   std::wstring scratch_, target_;  // full paths as the system calls take them
+  bool neverReplace_;              // takes its name only where it is free
   bool keep_ = false;              // placed, or the only copy of the output
 };
 
@@ -366,11 +387,12 @@ Status Win32Folder::Lookup(const std::string& name, FileIdentity* identity,
   return s;
 }
 
-Status Win32Folder::CreateOutput(const std::string& name,
+Status Win32Folder::CreateOutput(const std::string& name, Existing existing,
                                  std::unique_ptr<Output>* output) {
+  const bool keep = existing == Existing::kKeep;
   std::wstring target;
   Status s = PathOf(name, Step::kCreate, &target);
-  if (s.ok()) s = RefuseReadOnly(GetFileAttributesW(target.c_str()));
+  if (s.ok() && !keep) s = RefuseReadOnly(GetFileAttributesW(target.c_str()));
   if (!s.ok()) return s;
   const unsigned seed = static_cast<unsigned>(GetCurrentProcessId()) * 2654435761u ^
                         static_cast<unsigned>(GetTickCount());
@@ -382,7 +404,7 @@ Status Win32Folder::CreateOutput(const std::string& name,
     HANDLE h = CreateFileW(scratch.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
                            CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
-      output->reset(new Win32Output(*this, h, scratch, target));
+      output->reset(new Win32Output(*this, h, scratch, target, keep));
       return Ok();
     }
     const DWORD e = GetLastError();

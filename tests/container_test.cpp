@@ -196,6 +196,23 @@ TEST(Split, MembersComeFromTheVersionWhoseHeaderWasRead) {
   EXPECT_FALSE(Exists(dir / "w.txt"));
 }
 
+// Where existing files are kept, one that another program makes between the
+// check and the move into place is kept too, and the new one goes away.
+TEST(Split, KeptFilesStayKeptWhenTheyAppearMeanwhile) {
+  TempDir dir;
+  WriteFile(dir / "k.fnt", Header(64, 3, 67, 3) + "NEWnew");
+  FaultPlatform racing(RealPlatform());
+  racing.Before(Op::kPublish, 1, [&] { WriteFile(dir / "k.pcx", "theirs"); });
+  tarnvell::DropOptions keep;
+  keep.keepExisting = true;
+  RecordingSink sink;
+  const auto result = tarnvell::HandleDrop(Drop({dir / "k.fnt"}), sink, racing, keep);
+  EXPECT_EQ((DropOutcome{result, sink.shown}.Ending()),
+            dir / "k.pcx" + ": putting the new file in place: already exists");
+  EXPECT_EQ(ReadFile(dir / "k.pcx"), "theirs");
+  EXPECT_EQ(dir.List(), (Names{"k.fnt", "k.pcx"}));
+}
+
 // A second name of an input (a hard link) at an output's name is the input
 // itself: writing there would replace what is being read.
 TEST(SplitAndJoin, NeverWriteOverAnInput) {

@@ -118,10 +118,11 @@ class FaultFolder : public Folder {
     const Status s = faults_.Call(Op::kLookup, "check what stands at " + name, Step::kOpen);
     return s.ok() ? inner_->Lookup(name, identity, exists) : s;
   }
-  Status CreateOutput(const std::string& name, std::unique_ptr<Output>* output) override {
+  Status CreateOutput(const std::string& name, Existing existing,
+                      std::unique_ptr<Output>* output) override {
     Status s = faults_.Call(Op::kCreate, "create the new " + name, Step::kCreate);
     std::unique_ptr<Output> inner;
-    if (s.ok()) s = inner_->CreateOutput(name, &inner);
+    if (s.ok()) s = inner_->CreateOutput(name, existing, &inner);
     if (s.ok()) output->reset(new FaultOutput(faults_, std::move(inner), name));
     return s;
   }

@@ -117,8 +117,8 @@ class PageInput : public Input {
 // An output being collected, offered once published.
 class PageOutput : public Output {
  public:
-  PageOutput(std::string name, std::vector<PlacedOutput>& placed)
-      : name_(std::move(name)), placed_(placed), handle_(page_create()) {}
+  PageOutput(std::string name, bool keep, std::vector<PlacedOutput>& placed)
+      : name_(std::move(name)), keep_(keep), placed_(placed), handle_(page_create()) {}
   ~PageOutput() override {
     if (!published_) page_release(handle_);
   }
@@ -152,12 +152,13 @@ class PageOutput : public Output {
 
   // A download has no permissions, owner or disk of its own: the output is
   // made one blob and checked, which ends its writing, and replaces any
-  // output of its name.
+  // output of its name unless it was made to keep it.
   Status Publish() override {
     const int code = page_finish(handle_, static_cast<double>(size_));
     if (code < 0) return PageFailed(Step::kWrite, code);
     for (auto at = placed_.begin(); at != placed_.end(); ++at) {
       if (at->name != name_) continue;
+      if (keep_) return Failed(Step::kPlace, Reason::kExists);
       page_release(at->handle);
       placed_.erase(at);
       break;
@@ -169,6 +170,7 @@ class PageOutput : public Output {
 
  private:
   std::string name_;
+  bool keep_;
   std::vector<PlacedOutput>& placed_;
   int handle_;
   uint64_t size_ = 0;
@@ -211,9 +213,9 @@ class PageFolder : public Folder {
     return Ok();
   }
 
-  Status CreateOutput(const std::string& name,
+  Status CreateOutput(const std::string& name, Existing existing,
                       std::unique_ptr<Output>* output) override {
-    output->reset(new PageOutput(name, placed_));
+    output->reset(new PageOutput(name, existing == Existing::kKeep, placed_));
     return Ok();
   }
 

@@ -32,7 +32,7 @@ std::unique_ptr<Folder> OpenFolder(Platform& p, const std::string& path) {
 std::unique_ptr<Output> Written(Folder& folder, const std::string& name,
                                 const std::string& bytes) {
   std::unique_ptr<Output> out;
-  EXPECT_TRUE(folder.CreateOutput(name, &out).ok()) << name;
+  EXPECT_TRUE(folder.CreateOutput(name, Folder::Existing::kReplace, &out).ok()) << name;
   EXPECT_TRUE(out && out->Write(bytes.data(), bytes.size()).ok());
   return out;
 }
@@ -112,7 +112,7 @@ TEST(Win32Platform, ReplacingRefusesReadOnlyFiles) {
   WriteFile(dir / "r.pcx", "keep");
   ASSERT_TRUE(SetFileAttributesA((dir / "r.pcx").c_str(), FILE_ATTRIBUTE_READONLY));
   std::unique_ptr<Output> out;
-  const Status s = folder->CreateOutput("r.pcx", &out);
+  const Status s = folder->CreateOutput("r.pcx", Folder::Existing::kReplace, &out);
   EXPECT_EQ(s.step, Step::kPermissions);
   EXPECT_EQ(s.code, Win32(ERROR_ACCESS_DENIED));
   EXPECT_EQ(ReadFile(dir / "r.pcx"), "keep");
