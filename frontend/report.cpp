@@ -9,55 +9,39 @@ namespace {
 
 std::string Number(uint64_t n) { return std::to_string(n); }
 
-const char* ProblemText(Problem problem) {
-  switch (problem) {
-    case Problem::kBadSignature: return "bad signature";
-    case Problem::kShortHeader: return "the header is shorter than its member table";
-    case Problem::kImagePastEnd: return "the image member runs past the end of the file";
-    case Problem::kTextPastEnd: return "the text member runs past the end of the file";
-    case Problem::kImageOverlapsHeader: return "the image member overlaps the header";
-    case Problem::kTextOverlapsHeader: return "the text member overlaps the header";
-    case Problem::kMembersOverlap: return "the members overlap each other";
-    case Problem::kNotPcx: return "the image member has no PCX header";
-  }
-  return "";
-}
+// Each value's key in JSON and its text (in English, translated where shown),
+// in the order of its enum.
+struct Name {
+  const char* key;
+  const char* text;
+};
 
-const char* ProblemKey(Problem problem) {
-  switch (problem) {
-    case Problem::kBadSignature: return "bad_signature";
-    case Problem::kShortHeader: return "short_header";
-    case Problem::kImagePastEnd: return "image_past_end";
-    case Problem::kTextPastEnd: return "text_past_end";
-    case Problem::kImageOverlapsHeader: return "image_overlaps_header";
-    case Problem::kTextOverlapsHeader: return "text_overlaps_header";
-    case Problem::kMembersOverlap: return "members_overlap";
-    case Problem::kNotPcx: return "not_pcx";
-  }
-  return "";
-}
+const Name kProblems[] = {
+    {"bad_signature", "bad signature"},
+    {"short_header", "the header is shorter than its member table"},
+    {"image_past_end", "the image member runs past the end of the file"},
+    {"text_past_end", "the text member runs past the end of the file"},
+    {"image_overlaps_header", "the image member overlaps the header"},
+    {"text_overlaps_header", "the text member overlaps the header"},
+    {"members_overlap", "the members overlap each other"},
+    {"not_pcx", "the image member has no PCX header"},
+};
+static_assert(sizeof kProblems / sizeof kProblems[0] ==
+                  static_cast<size_t>(Problem::kNotPcx) + 1,
+              "one name for each problem");
 
-const char* KindText(TextKind kind) {
-  switch (kind) {
-    case TextKind::kEmpty: return "empty";
-    case TextKind::kAscii: return "ASCII";
-    case TextKind::kUtf8: return "UTF-8";
-    case TextKind::kCp932: return "CP932";
-    case TextKind::kOther: return "other bytes";
-  }
-  return "";
-}
+const Name kTextKinds[] = {
+    {"empty", "empty"}, {"ascii", "ASCII"}, {"utf-8", "UTF-8"},
+    {"cp932", "CP932"}, {"other", "other bytes"},
+};
+static_assert(sizeof kTextKinds / sizeof kTextKinds[0] ==
+                  static_cast<size_t>(TextKind::kOther) + 1,
+              "one name for each kind of text");
 
-const char* KindKey(TextKind kind) {
-  switch (kind) {
-    case TextKind::kEmpty: return "empty";
-    case TextKind::kAscii: return "ascii";
-    case TextKind::kUtf8: return "utf-8";
-    case TextKind::kCp932: return "cp932";
-    case TextKind::kOther: return "other";
-  }
-  return "";
-}
+const char* ProblemText(Problem p) { return kProblems[static_cast<size_t>(p)].text; }
+const char* ProblemKey(Problem p) { return kProblems[static_cast<size_t>(p)].key; }
+const char* KindText(TextKind k) { return kTextKinds[static_cast<size_t>(k)].text; }
+const char* KindKey(TextKind k) { return kTextKinds[static_cast<size_t>(k)].key; }
 
 // The problems in the user's language, one after the other.
 std::string Problems(const Inspection& r) {
