@@ -86,33 +86,27 @@ TEST(Plan, WrongCountsAndWrongKindsAreRefused) {
   EXPECT_EQ(Refusals({"a.pcx", "b.PCX"}), V{NoticeId::kNotContainer});
 }
 
-TEST(Plan, SplitsBesideTheContainerWithLowerCaseExtensions) {
+// Every file of a plan as "folder|name": a split's container and outputs, or
+// a join's image, text and container.
+std::vector<std::string> Files(const Plan& plan) {
+  if (const auto* split = std::get_if<tarnvell::SplitPlan>(&plan))
+    return {Where(split->container), Where(split->image), Where(split->text)};
+  if (const auto* join = std::get_if<tarnvell::JoinPlan>(&plan))
+    return {Where(join->image), Where(join->text), Where(join->container)};
+  return {};
+}
+
+// Splits beside the container, joins into the second path's folder and name,
+// with the extensions in lower case.
+TEST(Plan, OutputsGoBesideTheNamingFile) {
   const std::pair<Plan, std::vector<std::string>> cases[] = {
       {PlanOf({"C:\\f\\Big.FNT"}, kWindows), {"C:\\f\\|Big.FNT", "C:\\f\\|Big.pcx", "C:\\f\\|Big.txt"}},
       {PlanOf({"/f/.fnt"}), {"/f/|.fnt", "/f/|.pcx", "/f/|.txt"}},
       {PlanOf({"a.b.fnt"}), {"|a.b.fnt", "|a.b.pcx", "|a.b.txt"}},
-  };
-  for (const auto& c : cases) {
-    const auto* split = std::get_if<tarnvell::SplitPlan>(&c.first);
-    ASSERT_NE(split, nullptr);
-    EXPECT_EQ((std::vector<std::string>{Where(split->container), Where(split->image),
-                                        Where(split->text)}),
-              c.second);
-  }
-}
-
-TEST(Plan, JoinsIntoTheSecondPathsFolderAndName) {
-  const std::pair<Plan, std::vector<std::string>> cases[] = {
       {PlanOf({"/other/b.TXT", "/f/a.PcX"}), {"/f/|a.PcX", "/other/|b.TXT", "/f/|a.fnt"}},
       {PlanOf({"a.pcx", "C:\\t.txt"}, kWindows), {"|a.pcx", "C:\\|t.txt", "C:\\|t.fnt"}},
   };
-  for (const auto& c : cases) {
-    const auto* join = std::get_if<tarnvell::JoinPlan>(&c.first);
-    ASSERT_NE(join, nullptr);
-    EXPECT_EQ((std::vector<std::string>{Where(join->image), Where(join->text),
-                                        Where(join->container)}),
-              c.second);
-  }
+  for (const auto& c : cases) EXPECT_EQ(Files(c.first), c.second);
 }
 
 }  // namespace

@@ -2,13 +2,15 @@
 // environment as users set it, and the catalogs it is read from.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
 #include <string>
 
 #include "core/notice.h"
 #include "frontend/language.h"
 #include "frontend/posix.h"
-#include "tests/support.h"
+#include "tests/program.h"
 
 using testing_support::TempDir;
 using testing_support::WriteFile;
@@ -16,19 +18,16 @@ using testing_support::WriteFile;
 namespace {
 
 // The command line's standard output and error, run in `dir` with no other
-// environment than `env` ("NAME=VALUE ...").
+// language settings than `env` ("NAME=VALUE ...").
 std::string RunCli(const std::string& env, const std::string& dir,
-                const std::string& args) {
-  const std::string command = "cd '" + dir + "' && env -i " + env + " '" +
-                              TARNVELL_CLI + "' " + args + " 2>&1";
-  std::string out;
-  if (std::FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      out.append(buffer, n);
-    pclose(pipe);
-  }
-  return out;
+                   const std::string& args) {
+  const testing_support::Result r =
+      testing_support::RunCli(dir, {args}, [&env] {
+        std::istringstream settings(env);
+        for (std::string setting; settings >> setting;)
+          putenv(strdup(setting.c_str()));
+      });
+  return r.out + r.err;
 }
 
 TEST(Language, TheEnvironmentChoosesItInGnuOrderWithRegionalFallbacks) {

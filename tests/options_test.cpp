@@ -1,51 +1,14 @@
 // The command line's own options, each on real files through the real
 // program: --list, --test, --json, -C and --no-clobber.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
-#include "tests/support.h"
+#include "tests/program.h"
 
 using namespace testing_support;
 
 namespace {
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
-// Runs the program in `cwd` with the given arguments.
-Result RunCli(const std::string& cwd, std::vector<std::string> args) {
-  TempDir streams;
-  args.insert(args.begin(), TARNVELL_CLI);
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-  const std::string out = streams / "out", err = streams / "err";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 || chdir(cwd.c_str()) != 0)
-      _exit(127);
-    alarm(30);
-    // No language: the notices in the documents' Japanese, the rest in English.
-    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) unsetenv(name);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  Result r;
-  int wstatus = 0;
-  if (waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
-  r.out = ReadFile(out);
-  r.err = ReadFile(err);
-  return r;
-}
 
 // A PCX header of a 16x8 image, 8 bits per pixel, one plane, run-length
 // encoded, then `rest`.
