@@ -17,11 +17,12 @@
 
 namespace {
 
-std::wstring WideFrom(UINT codePage, const std::string& bytes) {
+// UTF-8 for the console's wide calls; what is not UTF-8 becomes U+FFFD.
+std::wstring WideFromText(const std::string& bytes) {
   const int size = static_cast<int>(bytes.size());
-  const int n = size == 0 ? 0 : MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
+  const int n = size == 0 ? 0 : MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, nullptr, 0);
   std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(codePage, 0, bytes.data(), size, &wide[0], n);
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, &wide[0], n);
   return wide;
 }
 
@@ -36,8 +37,7 @@ class WindowsConsole : public tarnvell::Console {
   }
 
   std::string NoticeText(const char* cp932, const char* english) override {
-    if (!tarnvell::UserTexts().DocumentsNotices()) return tarnvell::Tr(english);
-    return tarnvell::Utf8FromWide(WideFrom(932, cp932));
+    return tarnvell::Utf8FromWide(tarnvell::NoticeWide(cp932, english));
   }
 
   std::string FullPath(const std::string& path) override {
@@ -56,7 +56,7 @@ class WindowsConsole : public tarnvell::Console {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
       return;  // no stream at all: nothing to lose
     } else if (GetConsoleMode(handle, &mode)) {
-      const std::wstring wide = WideFrom(CP_UTF8, text);
+      const std::wstring wide = WideFromText(text);
       for (size_t at = 0; ok && at < wide.size(); at += done)
         ok = WriteConsoleW(handle, wide.data() + at,
                            static_cast<DWORD>(std::min<size_t>(wide.size() - at, 8192)),

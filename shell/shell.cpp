@@ -20,23 +20,6 @@ constexpr UINT kCommandLineDrop = WM_APP + 1;
 // The files of the command line, until the window handles them.
 DropList g_commandLine;
 
-std::wstring FromCp932(const char* bytes) {
-  const int n = MultiByteToWideChar(932, 0, bytes, -1, nullptr, 0);
-  std::wstring wide(n > 0 ? n : 1, L'\0');
-  if (n > 0) MultiByteToWideChar(932, 0, bytes, -1, &wide[0], n);
-  wide.resize(n > 0 ? n - 1 : 0);
-  return wide;
-}
-
-// A notice's caption or text in the user's language: in Japanese the
-// documents' own CP932 text, converted as it always was.
-std::wstring NoticeWide(const char* cp932, const char* english) {
-  if (UserTexts().DocumentsNotices()) return FromCp932(cp932);
-  std::wstring wide;
-  WideFromUtf8(Tr(english), &wide);
-  return wide;
-}
-
 // A stop shows no box; its message, naming the file and the step, goes to
 // the debug output, where a debugger shows it.
 void HandleFiles(const DropList& files) {

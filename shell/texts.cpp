@@ -29,6 +29,25 @@ std::vector<std::string> UserLanguages() {
 
 namespace {
 
+std::wstring FromCp932(const char* bytes) {
+  const int n = MultiByteToWideChar(932, 0, bytes, -1, nullptr, 0);
+  std::wstring wide(n > 0 ? n : 1, L'\0');
+  if (n > 0) MultiByteToWideChar(932, 0, bytes, -1, &wide[0], n);
+  wide.resize(n > 0 ? n - 1 : 0);
+  return wide;
+}
+
+}  // namespace
+
+std::wstring NoticeWide(const char* cp932, const char* english) {
+  if (UserTexts().DocumentsNotices()) return FromCp932(cp932);
+  std::wstring wide;
+  WideFromUtf8(Tr(english), &wide);
+  return wide;
+}
+
+namespace {
+
 // The font of message boxes, made smaller, a pixel at a time, until the
 // widest line of the text fits `width`; null when there is none.
 HFONT FittingFont(HDC dc, const std::wstring& text, LONG width) {

@@ -13,6 +13,10 @@ namespace tarnvell {
 // them ("fr-FR").
 std::vector<std::string> UserLanguages();
 
+// A notice's caption or text in the user's language: in Japanese the
+// documents' own CP932 text, converted as it always was.
+std::wstring NoticeWide(const char* cp932, const char* english);
+
 // Paints the window's hint (what to drop to split, what to join) in the
 // user's language, centred in its client area; for WM_PAINT.
 void PaintHint(HWND window);
