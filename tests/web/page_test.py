@@ -1,21 +1,29 @@
 """Drives the page in headless Chromium over the DevTools protocol: real drops
-of real files, dialogs read back and dismissed, links clicked with the mouse
-and the downloads compared byte for byte. Prints "ok CASE" or "FAILED CASE:
-why" per case. Usage: page_test.py PAGE EXAMPLES WORK [SCREENSHOT]"""
+of real files, files chosen by keys and a tap in the intercepted chooser,
+dialogs read back and dismissed, links clicked with the mouse and the
+downloads compared byte for byte, and axe-core's audits. Prints "ok CASE" or
+"FAILED CASE: why" per case.
+Usage: page_test.py PAGE EXAMPLES WORK AXE_JS [SCREENSHOT]"""
 import base64, json, os, shutil, signal, struct, subprocess, sys, time
 import websocket
 
 
+KEYS = {"Tab": (9, ""), "Enter": (13, "\r"), "Space": (32, " ")}
+AXE_TAGS = ["wcag2a", "wcag2aa", "wcag21a", "wcag21aa", "wcag22aa", "best-practice"]
+
+
 class Page:
     """Chromium with the page open from file://, attached in flat mode, its
-    languages set as a user sets them; ready once the status says `ready`."""
+    languages set as a user sets them, its file chooser intercepted; ready
+    once the status says `ready`."""
 
     def __init__(self, page, work, languages, ready):
         # A timeout's SIGTERM unwinds too, so the browser never outlives us.
         signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
         self.events, self.serial, self.saved = [], 0, 0
-        self.ready = ("document.getElementById('status')?.textContent === "
-                      + json.dumps(ready))
+        self.idle = "document.body && !document.body.classList.contains('busy')"
+        self.ready = (self.idle + " && document.getElementById('status')"
+                      ".textContent === " + json.dumps(ready))
         self.folder = os.path.join(work, "downloads")
         profile = os.path.join(work, "profile")
         self.chromium = subprocess.Popen(
@@ -38,6 +46,7 @@ class Page:
                 "targetId": target, "flatten": True}, session=False)["sessionId"]
             for domain in ("Page", "Runtime", "Network"):
                 self.send(domain + ".enable")
+            self.send("Page.setInterceptFileChooserDialog", {"enabled": True})
             self.send("Browser.setDownloadBehavior", {
                 "behavior": "allow", "downloadPath": self.folder,
                 "eventsEnabled": True}, session=False)
@@ -85,17 +94,22 @@ class Page:
                       "data": data})
 
     def dialog(self, seconds=30):
-        """The open dialog's heading, text and focused button."""
+        """The open dialog's name and description, as its ARIA references
+        give them, and its focused button."""
         self.wait(lambda: self.js("document.getElementById('notice').open"),
                   seconds, "a dialog")
-        return self.js("[...document.querySelectorAll('#notice h2, #notice p')]"
-                       ".map(e => e.innerText).concat(document.activeElement"
-                       ".textContent)")
+        return self.js("(d => ['aria-labelledby', 'aria-describedby'].map(a => "
+                       "document.getElementById(d.getAttribute(a)).innerText))("
+                       "document.getElementById('notice')).concat("
+                       "document.activeElement.textContent)")
+
+    def box(self, selector):
+        return self.js(f"(r => [r.x + r.width / 2, r.y + r.height / 2, r.width, "
+                       f"r.height, r.bottom])(document.querySelector("
+                       f"{json.dumps(selector)}).getBoundingClientRect())")
 
     def click(self, selector):
-        x, y = self.js(f"(r => [r.x + r.width / 2, r.y + r.height / 2])("
-                       f"document.querySelector({json.dumps(selector)})"
-                       ".getBoundingClientRect())")
+        x, y = self.box(selector)[:2]
         for kind in ("mouseMoved", "mousePressed", "mouseReleased"):
             self.send("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y,
                       "button": "left", "clickCount": 1})
@@ -107,21 +121,55 @@ class Page:
         if by_click:
             self.click("#notice button")
         else:
-            key = {"key": "Enter", "code": "Enter", "windowsVirtualKeyCode": 13}
-            self.send("Input.dispatchKeyEvent", dict(key, type="keyDown", text="\r"))
-            self.send("Input.dispatchKeyEvent", dict(key, type="keyUp"))
+            self.key("Enter")
         self.js("window.closed")
+
+    def key(self, name, modifiers=0):  # 8: Shift
+        code, text = KEYS[name]
+        key = {"key": name.replace("Space", " "), "code": name,
+               "windowsVirtualKeyCode": code, "modifiers": modifiers}
+        self.send("Input.dispatchKeyEvent", dict(key, type="keyDown", text=text)
+                  if text else dict(key, type="rawKeyDown"))
+        self.send("Input.dispatchKeyEvent", dict(key, type="keyUp"))
+
+    def tap(self, selector):
+        x, y = self.box(selector)[:2]
+        for kind, points in (("touchStart", [{"x": x, "y": y}]), ("touchEnd", [])):
+            self.send("Input.dispatchTouchEvent", {"type": kind, "touchPoints": points})
+
+    def choose(self, paths):
+        """Answers the file chooser the page opened; [] cancels it."""
+        def opened():
+            self.js("0")  # takes in the events sent meanwhile
+            return [e for e in self.events if e.get("method") == "Page.fileChooserOpened"]
+        self.wait(opened, 10, "the file chooser")
+        event = opened()[0]
+        self.events.remove(event)
+        self.send("DOM.setFileInputFiles", {
+            "files": paths, "backendNodeId": event["params"]["backendNodeId"]})
+
+    def audit(self, axe):
+        """axe-core's violations of WCAG 2.2 A and AA and its best practices."""
+        if not self.js("!!window.axe"):
+            self.js(open(axe).read() + ";0")
+        return self.js(f"axe.run(document, {{runOnly: {json.dumps(AXE_TAGS)}}}).then("
+                       "r => r.violations.map(v => v.id + ': ' + v.nodes.map("
+                       "n => n.target).join(' ')))")
 
     def links(self, seconds=30):
         """The download links as [name, line], once the page is ready again."""
-        self.wait(lambda: self.js(self.ready), seconds, "the links")
+        self.wait(lambda: self.js(self.idle), seconds, "the links")
         return self.js("[...document.querySelectorAll('#outputs li')].map(li => "
                        "[li.querySelector('a').download, li.innerText])")
 
-    def download(self, index, seconds=60):
-        """Clicks the link; the saved file's path once the browser is done."""
+    def download(self, index, seconds=60, by_key=False):
+        """Clicks the link, or presses Enter on it; the saved file's path once
+        the browser is done."""
         name = self.js(f"document.querySelectorAll('#outputs a')[{index}].download")
-        self.click(f"#outputs li:nth-child({index + 1}) a")
+        if by_key:
+            self.key("Enter")
+        else:
+            self.click(f"#outputs li:nth-child({index + 1}) a")
         def ends():
             self.js("0")  # takes in the events sent meanwhile
             return [e["params"]["state"] for e in self.events
@@ -139,7 +187,7 @@ class Page:
         self.chromium.wait()
 
 
-def main(page_file, examples, work, screenshot=None):
+def main(page_file, examples, work, axe, screenshot=None):
     ex = lambda name: os.path.join(examples, name)
     read = lambda path: open(path, "rb").read()
     given = os.path.join(work, "given")
@@ -168,6 +216,31 @@ def main(page_file, examples, work, screenshot=None):
     def notice(caption, text, by_click=False):  # the dialog up, then dismissed
         expect(page.dialog(), [caption, text, "OK"])
         page.dismiss(by_click)
+
+    def keyboard():
+        """chosen by keys as dropped, cancel does nothing, axe at desktop size"""
+        audits = [page.audit(axe)]  # the fresh page
+        for _ in range(3):
+            if page.js("document.activeElement.id") != "choose":
+                page.key("Tab")
+        page.key("Enter")
+        page.choose(at("名前.txt", "glyphs.pcx"))  # named after the second
+        expect(page.dialog(), [confirm, "結合を完了しました", "OK"])
+        audits.append(page.audit(axe))
+        page.dismiss()
+        expect(page.links(), [["glyphs.fnt", "glyphs.fnt (1,129 バイト)"]])
+        audits.append(page.audit(axe))
+        page.key("Tab")
+        expect(read(page.download(0, by_key=True)), read(ex("sample.fnt")))
+        page.key("Tab", 8)
+        page.key("Space")
+        page.choose([])
+        time.sleep(0.5)
+        expect([page.js("[document.getElementById('notice').open, "
+                        "document.getElementById('status').textContent]"),
+                page.links(), audits],
+               [[False, "結合を完了しました"], [["glyphs.fnt", "glyphs.fnt (1,129 バイト)"]],
+                [[], [], []]])
 
     def split():
         """split, links, downloads; a short member padded with zeros"""
@@ -227,18 +300,29 @@ def main(page_file, examples, work, screenshot=None):
                 if e.get("method") == "Runtime.exceptionThrown"], [])
 
     def german():
-        """the browser's languages: German texts, notices and stops"""
+        """German texts, notices and stops; a phone's tap; axe at phone size"""
         os.makedirs(os.path.join(work, "de"))
         de = Page(page_file, os.path.join(work, "de"), "de-DE,de", "Bereit")
         try:
+            de.send("Emulation.setDeviceMetricsOverride", {
+                "width": 390, "height": 844, "deviceScaleFactor": 3, "mobile": True})
+            de.send("Emulation.setTouchEmulationEnabled", {"enabled": True})
             expect(de.js("[document.documentElement.lang, document.querySelector"
-                         "('main p').textContent]"),
-                   ["de", "Dateien irgendwo auf dieser Seite ablegen: eine .fnt, um "
-                    "sie aufzuteilen, oder eine .pcx und eine .txt zusammen, um sie "
-                    "zusammenzufügen."])
-            de.drop(at("notes.doc"))
+                         "('main p').textContent, document.getElementById('choose')"
+                         ".textContent, scrollX + scrollY, innerWidth - "
+                         "document.documentElement.scrollWidth]"),
+                   ["de", "Dateien irgendwo auf dieser Seite ablegen oder mit der "
+                    "Schaltfläche auswählen: eine .fnt, um sie aufzuteilen, oder eine "
+                    ".pcx und eine .txt zusammen, um sie zusammenzufügen.",
+                    "Dateien auswählen", 0, 0])
+            width, height, bottom = de.box("#choose")[2:]
+            expect([width >= 44, height >= 44, bottom <= 844], [True] * 3)
+            audits = [de.audit(axe)]
+            de.tap("#choose")
+            de.choose(at("notes.doc"))
             expect(de.dialog(), ["Warnung", "Das ist keine fnt-Datei.\nZum Zusammen"
                                  "fügen die pcx- und die txt-Datei gemeinsam ablegen.", "OK"])
+            audits.append(de.audit(axe))
             de.dismiss()
             de.links()  # ready again
             de.drop(at("folder.fnt"))
@@ -248,13 +332,14 @@ def main(page_file, examples, work, screenshot=None):
             de.drop(at("sample.fnt"))
             expect(de.dialog()[0], "Hinweis")
             de.dismiss()
-            expect(de.links()[0], ["sample.pcx", "sample.pcx (989 Bytes)"])
+            expect([de.links()[0], audits + [de.audit(axe)]],
+                   [["sample.pcx", "sample.pcx (989 Bytes)"], [[], [], []]])
         finally:
             de.close()
 
     ok = True
     try:
-        for case in (split, join, large, refusal, stop, offline, german):
+        for case in (keyboard, split, join, large, refusal, stop, offline, german):
             try:  # one failing case does not hide the others
                 case()
                 print("ok", case.__doc__, flush=True)
@@ -267,4 +352,4 @@ def main(page_file, examples, work, screenshot=None):
 
 
 if __name__ == "__main__":
-    sys.exit(main(*sys.argv[1:5]))
+    sys.exit(main(*sys.argv[1:6]))
