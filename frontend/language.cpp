@@ -10,6 +10,7 @@ namespace tarnvell {
 const char kDropHint[] =
     "Drop a .fnt file here to split it,\nor a .pcx and a .txt together\n"
     "to join them";
+const char kChooseHint[] = "Click or press %s\nto choose files";
 
 namespace {
 

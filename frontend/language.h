@@ -22,6 +22,8 @@ extern const size_t kCatalogCount;
 
 // The hint the windows draw in their empty area.
 extern const char kDropHint[];
+// Drawn below it: how to choose files instead; "%s" is the shortcut's name.
+extern const char kChooseHint[];
 
 // The catalog for a language as a system names it ("de_AT.UTF-8", "pt-PT",
 // "zh-Hans-SG", "fr@euro"): its name, "en" for English (the texts as written

@@ -1,6 +1,8 @@
 // tarnvell-gui [OPTION]... [FILE]...: the drop window; files given here are
 // one drop.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "frontend/language.h"
 #include "frontend/options.h"
@@ -19,6 +21,13 @@ int main(int argc, char** argv) {
   // Qt sees only the program name, so no file is taken for one of its options.
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
+  // Qt's own texts (the file dialog, the names of keys) in the same language.
+  QTranslator qtTexts;
+  const std::string language = tarnvell::UserTexts().Name();
+  if (!language.empty() &&
+      qtTexts.load(QString::fromStdString("qtbase_" + language),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    app.installTranslator(&qtTexts);
   const std::string startDir = tarnvell::CurrentDir();
   tarnvell::PosixPlatform platform;
   tarnvell::MessageBoxPresenter presenter;

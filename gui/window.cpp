@@ -6,7 +6,10 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
@@ -46,12 +49,17 @@ class PresenterSink : public MessageSink {
   QWidget* window_;
 };
 
-// What the window takes, for a user who starts it from the menu, in the
-// user's language; with no language in Japanese and in English.
+// What the window takes and how to choose files instead, for a user who
+// starts it from the menu, in the user's language; with no language in
+// Japanese and in English. The shortcut is named as Qt names it there.
 QString DropHint() {
-  if (!UserTexts().Name().empty()) return QString::fromUtf8(Tr(kDropHint));
-  return QString::fromUtf8(Texts::For({"ja"})(kDropHint)) +
-         QStringLiteral("\n\n") + QString::fromUtf8(kDropHint);
+  const QString key = QKeySequence(QKeySequence::Open).toString(QKeySequence::NativeText);
+  const auto hint = [&](const Texts& texts) {
+    return QString::fromUtf8(texts(kDropHint)) + QStringLiteral("\n\n") +
+           QString::fromUtf8(texts(kChooseHint)).replace(QStringLiteral("%s"), key);
+  };
+  if (!UserTexts().Name().empty()) return hint(UserTexts());
+  return hint(Texts::For({"ja"})) + QStringLiteral("\n\n") + hint(Texts());
 }
 
 // Asked on every move of a drag, so it only looks at the URLs.
@@ -113,6 +121,8 @@ DropWindow::DropWindow(Presenter& presenter, Platform& platform)
   setWindowTitle(QString::fromLatin1(kGuiTitle));
   setWindowIcon(ProgramIcon());  // the boxes over the window show it too
   setAcceptDrops(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setAccessibleDescription(DropHint());  // what a screen reader says of it
 }
 
 void DropWindow::Enqueue(std::vector<std::string> paths) {
@@ -166,6 +176,34 @@ void DropWindow::paintEvent(QPaintEvent*) {
   } while (size >= 6 && !area.contains(painter.boundingRect(area, flags, hint)));
   painter.setPen(palette().color(QPalette::PlaceholderText));
   painter.drawText(area, flags, hint);
+}
+
+// Ctrl+O (as the system names it), or Enter or Space, opens the file dialog.
+void DropWindow::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if (event->matches(QKeySequence::Open) ||
+      (event->modifiers() == Qt::NoModifier &&
+       (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space))) {
+    Choose();
+  } else {
+    QWidget::keyPressEvent(event);
+  }
+}
+
+// A click, or a tap (which Qt turns into one), anywhere in the window.
+void DropWindow::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    Choose();
+}
+
+// The system's dialog for existing files, several at once; the files chosen
+// are one drop, in the dialog's order, and cancelling it does nothing.
+void DropWindow::Choose() {
+  if (busy_) return;
+  const QStringList chosen = QFileDialog::getOpenFileNames(this);
+  std::vector<std::string> paths;
+  for (const QString& path : chosen) paths.push_back(QFile::encodeName(path).toStdString());
+  if (!paths.empty()) Enqueue(std::move(paths));
 }
 
 // Drops are refused while a box is up; those already taken wait their turn.

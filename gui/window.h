@@ -1,6 +1,6 @@
-// The drop window for Linux and macOS: it turns the local files dropped on it
-// into one drop for the core and shows each notice as a modal message box
-// over the window.
+// The drop window for Linux and macOS: it turns the local files dropped on it,
+// or chosen in the file dialog it opens, into one drop for the core and shows
+// each notice as a modal message box over the window.
 #pragma once
 
 #include <deque>
@@ -80,8 +80,11 @@ class DropWindow : public QWidget {
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  void Choose();
   void HandlePending();
   void HandleOne(const std::vector<std::string>& paths);
 
