@@ -4,7 +4,7 @@
 # The window, its procedure and the drop glue, shared by the exe and the tests.
 add_library(tarnvell_shell STATIC shell/shell.cpp shell/texts.cpp)
 target_link_libraries(tarnvell_shell PUBLIC tarnvell_platform tarnvell_language
-  shell32 user32 gdi32)
+  shell32 user32 gdi32 comdlg32 ole32 oleacc)
 if(MSVC)
   target_compile_definitions(tarnvell_shell PUBLIC _CRT_SECURE_NO_WARNINGS)
 endif()

@@ -1,6 +1,13 @@
 #include "shell/shell.h"
 
+#include <cderr.h>
+#include <commdlg.h>
+#include <initguid.h>
+#include <oleacc.h>
+
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "frontend/language.h"
 #include "platform/win32_platform.h"
@@ -32,12 +39,71 @@ void HandleFiles(const DropList& files) {
     OutputDebugStringW(text.c_str());
 }
 
+// The common Open dialog for existing files, several at once. The files
+// chosen, in the dialog's order, as a drop: paths only for one or two files,
+// as the shell's drops carry them. Cancelled, the list is empty. A choice too
+// long for the buffer holds far more than two files (two names from one folder
+// always fit), so only its count matters.
+DropList ChosenFiles(HWND window) {
+  std::wstring buffer(1 << 16, L'\0');
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = window;
+  dialog.lpstrFile = &buffer[0];
+  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST |
+                 OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+  DropList list;
+  if (!GetOpenFileNameW(&dialog)) {
+    if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) list.count = 3;
+    return list;
+  }
+  // One file: its full path. Several: the folder, then each name, each
+  // ending in NUL, then a NUL.
+  std::vector<std::wstring> words;
+  for (const wchar_t* at = buffer.c_str(); *at != L'\0'; at += words.back().size() + 1)
+    words.emplace_back(at);
+  std::wstring folder = words.size() > 1 ? words[0] : L"";
+  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+  list.count = static_cast<uint32_t>(words.size() > 1 ? words.size() - 1 : words.size());
+  if (list.count != 1 && list.count != 2) return list;  // only the number counts
+  for (size_t i = words.size() > 1 ? 1 : 0; i < words.size(); ++i)
+    list.paths.push_back(Utf8FromWide(folder + words[i]));
+  return list;
+}
+
+// Screen readers read the hint as the window's description; the title stays.
+void DescribeWindow(HWND window) {
+  std::wstring hint;
+  IAccPropServices* services = nullptr;
+  if (WideFromUtf8(WindowHint(), &hint) &&
+      SUCCEEDED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IAccPropServices,
+                                 reinterpret_cast<void**>(&services)))) {
+    services->SetHwndPropStr(window, OBJID_CLIENT, CHILDID_SELF,
+                             PROPID_ACC_DESCRIPTION, hint.c_str());
+    services->Release();
+  }
+}
+
 // Left or top edge that centres the window on a screen of that extent.
 int CentredEdge(int screenExtent) {
   return (screenExtent - kWindowSize) / 2;  // C++ division truncates toward 0
 }
 
 }  // namespace
+
+std::string WindowHint() {
+  std::string choose = Tr(kChooseHint);
+  const size_t at = choose.find("%s");
+  if (at != std::string::npos) choose.replace(at, 2, Tr("Ctrl+O"));
+  return std::string(Tr(kDropHint)) + "\n\n" + choose;
+}
+
+void ChooseFiles(HWND window) {
+  const DropList files = ChosenFiles(window);
+  if (files.count > 0) HandleFiles(files);
+}
 
 ATOM RegisterMainClass(HINSTANCE instance) {
   // The program's own icon, large and small (null, so the system's default,
@@ -80,6 +146,7 @@ HWND CreateMainWindow(HINSTANCE instance) {
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
   DragAcceptFiles(window, TRUE);
+  DescribeWindow(window);
   return window;
 }
 
@@ -103,6 +170,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
       return 0;
     case WM_DROPFILES:
       HandleShellDrop(reinterpret_cast<HDROP>(wParam));
+      return 0;
+    case WM_KEYDOWN:  // Ctrl+O
+      if (wParam != 'O' || GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_SHIFT) < 0)
+        return DefWindowProcW(window, message, wParam, lParam);
+      ChooseFiles(window);
+      return 0;
+    case WM_LBUTTONUP:  // a click anywhere in the window
+      ChooseFiles(window);
       return 0;
     case kCommandLineDrop: {
       DropList files;
@@ -157,6 +232,8 @@ void HandleShellDrop(HDROP drop) {
 
 int RunProgram(HINSTANCE instance) {
   SetUserTexts(Texts::For(UserLanguages()));
+  // The Open dialog and the accessibility services are COM objects.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   if (RegisterMainClass(instance) == 0) return 1;
   HWND window = CreateMainWindow(instance);
   if (window == nullptr) return 1;

@@ -1,6 +1,6 @@
 // The Windows front end: the main window, its message loop, and the glue that
-// turns a shell drop or the command line into one HandleDrop call with
-// message-box notices. It speaks UTF-16 with the system and UTF-8 with the
+// turns a shell drop, a choice in the Open dialog or the command line into one
+// HandleDrop call with message-box notices. It speaks UTF-16 with the system and UTF-8 with the
 // core.
 #pragma once
 
@@ -46,6 +46,15 @@ class MessageBoxSink : public MessageSink {
 
 // Handles one drop completely and releases it.
 void HandleShellDrop(HDROP drop);
+
+// The hint the window draws and screen readers read as its description: what
+// to drop, and how to choose files instead (a click, or Ctrl+O as the user's
+// keyboards name it), in the user's language, as UTF-8.
+std::string WindowHint();
+
+// Opens the common Open dialog over the window and handles the files chosen
+// exactly as a drop of them; cancelled, it does nothing.
+void ChooseFiles(HWND window);
 
 // The whole program: the window, then the files of its command line as one
 // drop. 1 when the window cannot be made, else 0 once it closes.

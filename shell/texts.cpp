@@ -6,6 +6,7 @@
 
 #include "frontend/language.h"
 #include "platform/win32_platform.h"
+#include "shell/shell.h"
 
 namespace tarnvell {
 
@@ -77,7 +78,7 @@ void PaintHint(HWND window) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
   std::wstring hint;
-  WideFromUtf8(Tr(kDropHint), &hint);
+  WideFromUtf8(WindowHint(), &hint);
   RECT area;
   GetClientRect(window, &area);
   InflateRect(&area, -10, -10);

@@ -6,6 +6,8 @@
 
 #include "platform/windows_api.h"
 
+#include <dlgs.h>
+
 #include <filesystem>
 #include <string>
 
@@ -167,6 +169,64 @@ TEST(Program, TakesFilesOnItsCommandLineAndDropsOfAnyNameAndLength) {
     EXPECT_EQ(ReadFile(base + ".pcx"), "PCX");
     EXPECT_EQ(ReadFile(base + ".txt"), "tx");
   }
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(run.info.hProcess, 30000), WAIT_OBJECT_0);
+}
+
+// The process's first dialog box (the Open dialog is one too), or null.
+HWND WaitForBox(DWORD pid) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(20))
+    if (!winbox::VisibleBoxes(pid).empty()) return winbox::VisibleBoxes(pid).front();
+  return nullptr;
+}
+
+void Send(std::vector<INPUT> input) {
+  ASSERT_EQ(SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT)),
+            input.size());
+}
+
+// Ctrl+O and a click, as real input, open the Open dialog; the names typed in
+// it are one drop in that order; cancelled, it does nothing.
+TEST(Program, ChoosesFilesInTheOpenDialogByCtrlOOrAClick) {
+  TempDir dir;
+  WriteFile(dir / "b.txt", "text");
+  WriteFile(dir / "a.pcx", "image");
+  Running run;
+  ASSERT_TRUE(Start(&run, L"", Widen(dir.path())));  // the dialog opens there
+  HWND window = WaitForWindow(run.info.dwProcessId, 30000);
+  ASSERT_NE(window, nullptr);
+  SetForegroundWindow(window);
+  std::vector<INPUT> keys(4, INPUT{INPUT_KEYBOARD});
+  for (int i = 0; i < 4; ++i) {
+    keys[i].ki.wVk = i == 0 || i == 3 ? VK_CONTROL : 'O';
+    keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+  }
+  Send(keys);
+  HWND dialog = WaitForBox(run.info.dwProcessId);
+  ASSERT_NE(dialog, nullptr);
+  if (!SetDlgItemTextW(dialog, cmb13, L"\"b.txt\" \"a.pcx\""))
+    SetDlgItemTextW(dialog, edt1, L"\"b.txt\" \"a.pcx\"");
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  while (IsWindowVisible(dialog)) Sleep(20);
+  winbox::Box box;
+  EXPECT_TRUE(winbox::TakeNotice(run.info.dwProcessId, &box));
+  EXPECT_TRUE(box.captionW == L"確認" && box.textW == L"結合を完了しました");
+  EXPECT_EQ(ReadFile(dir / "a.fnt"), Header(64, 5, 69, 4) + "imagetext");
+
+  RECT r = {};
+  GetWindowRect(window, &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  std::vector<INPUT> click(2, INPUT{INPUT_MOUSE});
+  click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  Send(click);
+  dialog = WaitForBox(run.info.dwProcessId);
+  ASSERT_NE(dialog, nullptr);
+  PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  while (IsWindowVisible(dialog)) Sleep(20);
+  Sleep(500);
+  EXPECT_TRUE(winbox::VisibleBoxes(run.info.dwProcessId).empty());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(run.info.hProcess, 30000), WAIT_OBJECT_0);
 }
