@@ -191,9 +191,15 @@ void DropWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 // A click, or a tap (which Qt turns into one), anywhere in the window.
+void DropWindow::mousePressEvent(QMouseEvent* event) {
+  pressed_ = event->button() == Qt::LeftButton;
+}
+
 void DropWindow::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-    Choose();
+  const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                     rect().contains(event->position().toPoint());
+  pressed_ = false;
+  if (click) Choose();
 }
 
 // The system's dialog for existing files, several at once; the files chosen

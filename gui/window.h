@@ -81,6 +81,7 @@ class DropWindow : public QWidget {
   void dropEvent(QDropEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
@@ -92,6 +93,7 @@ class DropWindow : public QWidget {
   Platform& platform_;
   std::deque<std::vector<std::string>> pending_;
   bool busy_ = false;
+  bool pressed_ = false;  // a click began here, not in a dialog now closed
 };
 
 }  // namespace tarnvell

@@ -27,6 +27,10 @@ constexpr UINT kCommandLineDrop = WM_APP + 1;
 // The files of the command line, until the window handles them.
 DropList g_commandLine;
 
+// A click began in the window (the button's release after a double click in
+// the Open dialog may land here too, and is no click).
+bool g_pressed = false;
+
 // A stop shows no box; its message, naming the file and the step, goes to
 // the debug output, where a debugger shows it.
 void HandleFiles(const DropList& files) {
@@ -176,8 +180,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
         return DefWindowProcW(window, message, wParam, lParam);
       ChooseFiles(window);
       return 0;
+    case WM_LBUTTONDOWN:
+      g_pressed = true;
+      return 0;
     case WM_LBUTTONUP:  // a click anywhere in the window
-      ChooseFiles(window);
+      if (g_pressed) ChooseFiles(window);
+      g_pressed = false;
       return 0;
     case kCommandLineDrop: {
       DropList files;
