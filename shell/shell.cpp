@@ -176,7 +176,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
       HandleShellDrop(reinterpret_cast<HDROP>(wParam));
       return 0;
     case WM_KEYDOWN:  // Ctrl+O
-      if (wParam != 'O' || GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_SHIFT) < 0)
+      if (wParam != 'O' || GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_SHIFT) < 0 ||
+          GetKeyState(VK_MENU) < 0)  // not Ctrl+Shift+O, nor AltGr+O
         return DefWindowProcW(window, message, wParam, lParam);
       ChooseFiles(window);
       return 0;
