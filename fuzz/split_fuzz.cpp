@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(result.kind() == tarnvell::DropResult::Kind::kStopped, "a good header was refused");
   Check(!fits, "a split that fits on the disk stopped");
   Check(shown.empty(), "a stopped split showed a notice");
-  Check(result.stop().step == tarnvell::Step::kWrite, "a full disk stopped in another step");
+  Check(result.stop().status.step == tarnvell::Step::kWrite, "a full disk stopped in another step");
   if (result.stop().file == dir + "/c.pcx") {
     Check(imageSize > kOutputLimit, "the image stopped without cause");
     Check(names == std::vector<std::string>{"c.fnt"}, "a stop left an output");

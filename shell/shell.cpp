@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "frontend/language.h"
 #include "platform/win32_platform.h"
 #include "shell/resource.h"
 #include "shell/texts.h"
@@ -22,14 +21,21 @@ DropList g_commandLine;
 
 // A stop shows no box; its message, naming the file and the step, goes to
 // the debug output, where a debugger shows it.
-void HandleFiles(const DropList& files) {
-  MessageBoxSink sink;
+void HandleFiles(const DropList& files, const Texts& texts) {
+  MessageBoxSink sink(texts);
   Win32Platform platform;  // one per drop: a nested drop has its own
   const DropResult result = HandleDrop(files, sink, platform);
   std::wstring text;
   if (result.kind() == DropResult::Kind::kStopped &&
       WideFromUtf8(StopMessage(result.stop(), result.stop().file) + "\n", &text))
     OutputDebugStringW(text.c_str());
+}
+
+// The texts the window was made with (CreateMainWindow).
+const Texts& TextsOf(HWND window) {
+  static const Texts english;
+  const auto* texts = reinterpret_cast<const Texts*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return texts != nullptr ? *texts : english;
 }
 
 // Left or top edge that centres the window on a screen of that extent.
@@ -69,13 +75,13 @@ ATOM RegisterMainClass(HINSTANCE instance) {
   return RegisterClassExW(&wc);
 }
 
-HWND CreateMainWindow(HINSTANCE instance) {
+HWND CreateMainWindow(HINSTANCE instance, const Texts& texts) {
   const int x = CentredEdge(GetSystemMetrics(SM_CXSCREEN));
   const int y = CentredEdge(GetSystemMetrics(SM_CYSCREEN));
   HWND window = CreateWindowExW(0, kWindowClassName, kWindowTitle,
                                 WS_OVERLAPPEDWINDOW, x, y, kWindowSize,
                                 kWindowSize, nullptr, nullptr, instance,
-                                nullptr);
+                                const_cast<Texts*>(&texts));
   if (window == nullptr) return nullptr;
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
@@ -95,19 +101,23 @@ void RunMessageLoop() {
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
                                 LPARAM lParam) {
   switch (message) {
+    case WM_NCCREATE:
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(
+          reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+      return DefWindowProcW(window, message, wParam, lParam);
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
     case WM_PAINT:
-      PaintHint(window);
+      PaintHint(window, TextsOf(window));
       return 0;
     case WM_DROPFILES:
-      HandleShellDrop(reinterpret_cast<HDROP>(wParam));
+      HandleShellDrop(reinterpret_cast<HDROP>(wParam), TextsOf(window));
       return 0;
     case kCommandLineDrop: {
       DropList files;
       std::swap(files, g_commandLine);
-      if (files.count > 0) HandleFiles(files);  // once, whoever posts this
+      if (!files.paths.empty()) HandleFiles(files, TextsOf(window));  // once
       return 0;
     }
     default:
@@ -117,9 +127,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
 
 DropList CollectDrop(HDROP drop) {
   DropList list;
-  list.count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-  if (list.count != 1 && list.count != 2) return list;  // only the number counts
-  for (UINT i = 0; i < list.count; ++i) {
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  list.paths.resize(count);
+  if (count != 1 && count != 2) return list;  // only the number counts
+  list.paths.clear();
+  for (UINT i = 0; i < count; ++i) {
     const UINT length = DragQueryFileW(drop, i, nullptr, 0);  // without its NUL
     std::wstring path(length + 1, L'\0');
     const UINT got = DragQueryFileW(drop, i, &path[0], length + 1);
@@ -140,29 +152,30 @@ DropList CommandLineFiles(const wchar_t* commandLine) {
     list.paths.push_back(Utf8FromWide(path));
   }
   LocalFree(words);
-  list.count = static_cast<uint32_t>(list.paths.size());
   return list;
 }
 
 void MessageBoxSink::Show(const Notice& notice) {
-  MessageBoxW(nullptr, NoticeWide(notice.text, notice.english).c_str(),
-              NoticeWide(notice.caption, notice.englishCaption).c_str(), MB_OK);
+  std::wstring text, caption;
+  WideFromUtf8(texts_(notice.text), &text);
+  WideFromUtf8(texts_(notice.caption), &caption);
+  MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK);
 }
 
-void HandleShellDrop(HDROP drop) {
+void HandleShellDrop(HDROP drop, const Texts& texts) {
   DropList files = CollectDrop(drop);
   DragFinish(drop);
-  HandleFiles(files);
+  HandleFiles(files, texts);
 }
 
 int RunProgram(HINSTANCE instance) {
-  SetUserTexts(Texts::For(UserLanguages()));
+  const Texts texts = Texts::For(UserLanguages());
   if (RegisterMainClass(instance) == 0) return 1;
-  HWND window = CreateMainWindow(instance);
+  HWND window = CreateMainWindow(instance, texts);
   if (window == nullptr) return 1;
   // Handled from the loop once the window is up, as a drop onto it would be.
   g_commandLine = CommandLineFiles(GetCommandLineW());
-  if (g_commandLine.count > 0) PostMessageW(window, kCommandLineDrop, 0, 0);
+  if (!g_commandLine.paths.empty()) PostMessageW(window, kCommandLineDrop, 0, 0);
   RunMessageLoop();
   return 0;  // whatever code the quit message carried
 }

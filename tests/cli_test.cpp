@@ -6,15 +6,15 @@
 
 #include <filesystem>
 
-#include "frontend/posix.h"
+#include "platform/posix_signals.h"
 #include "tests/program.h"
 
 using namespace testing_support;
 
 namespace {
 
-const char kSplitDone[] = "確認: 分割を完了しました\n";
-const char kJoinDone[] = "確認: 結合を完了しました\n";
+const char kSplitDone[] = "Information: The split is complete.\n";
+const char kJoinDone[] = "Information: The join is complete.\n";
 
 TEST(Cli, SplitsAndJoinsRelativePathsReportingOnStandardOutput) {
   TempDir dir;
@@ -37,11 +37,16 @@ TEST(Cli, SplitsAndJoinsRelativePathsReportingOnStandardOutput) {
                             "私の font.txt"}));
 }
 
-// Refusals reach standard error in UTF-8, whatever their caption says.
+// Refusals reach standard error, the documents' Japanese in UTF-8, whatever
+// their caption says.
 TEST(Cli, RefusalsGoToStandardErrorInUtf8AndExitOne) {
   TempDir dir;
   WriteFile(dir / "bad.fnt", "short");
   WriteFile(dir / "-odd.pcx", "");
+  const auto RunCli = [](const std::string& cwd, std::vector<std::string> args) {
+    return testing_support::RunCli(cwd, std::move(args),
+                                   [] { setenv("LANG", "ja_JP.UTF-8", 1); });
+  };
   Result r = RunCli(dir.path(), {"bad.fnt"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");

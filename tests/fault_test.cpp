@@ -139,8 +139,8 @@ Failure RunWithFault(const Scenario& s, Op op, int nth, Step step) {
   EXPECT_EQ(run.result.kind(), tarnvell::DropResult::Kind::kStopped);
   const tarnvell::Stop& stop = run.result.stop();
   EXPECT_TRUE(run.shown.empty());
-  EXPECT_EQ(stop.code, std::error_code(1, tarnvell::InjectedCategory()));
-  EXPECT_EQ(stop.step, step);
+  EXPECT_EQ(stop.status.code, std::error_code(1, tarnvell::InjectedCategory()));
+  EXPECT_EQ(stop.status.step, step);
   // A folder's own steps name the folder; any other names a file of the
   // call, an input when opening or reading it.
   const bool folder = op == Op::kOpenFolder || step == Step::kCreate || step == Step::kSync;

@@ -120,10 +120,7 @@ std::string Bytes(size_t n, uint32_t seed) {
 }
 
 tarnvell::DropList Drop(std::vector<std::string> paths) {
-  tarnvell::DropList d;
-  d.count = static_cast<uint32_t>(paths.size());
-  d.paths = std::move(paths);
-  return d;
+  return tarnvell::DropList{std::move(paths)};
 }
 
 std::string DropOutcome::Ending() const {

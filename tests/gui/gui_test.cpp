@@ -15,7 +15,6 @@
 #include <QUrl>
 
 #include "gui/window.h"
-#include "frontend/posix.h"
 #include "platform/posix_platform.h"
 #include "tests/support.h"
 
@@ -82,7 +81,8 @@ struct Fixture {
   RecordingPresenter presenter;
   tarnvell::PosixPlatform platform;
   std::string start = tarnvell::CurrentDir();
-  tarnvell::DropWindow window{presenter, platform};
+  tarnvell::Texts texts = tarnvell::Texts::For({"ja"});
+  tarnvell::DropWindow window{presenter, platform, texts};
 };
 
 TEST(GuiDrag, TakesOnlyDragsWhoseEveryItemIsALocalFile) {
@@ -133,6 +133,7 @@ TEST(GuiDrop, ReleasesTheDragThenJoinsRefusingDropsWhileTheBoxIsUp) {
 
 TEST(GuiDrop, AStoppedDropShowsAWarningNamingTheFileAndReason) {
   Fixture f;
+  f.texts = tarnvell::Texts();  // in English
   TempDir dir;
   const std::string missing = dir / "gone.fnt";
   f.window.Enqueue({missing});

@@ -171,7 +171,7 @@ TEST(Win32Platform, AReplaceThatLosesTheEarlierFileNeverLosesTheNewOne) {
     }
     // It stops silently and keeps the only copy.
     ASSERT_EQ(result.kind(), DropResult::Kind::kStopped);
-    EXPECT_EQ(result.stop().step, Step::kPlace);
+    EXPECT_EQ(result.stop().status.step, Step::kPlace);
     EXPECT_TRUE(sink.shown.empty());
     ASSERT_EQ(names.size(), 3u);  // the scratch file, r.fnt and the folder r.pcx
     EXPECT_EQ(ReadFile(dir / names[0]), "NEW") << names[0];
