@@ -206,7 +206,7 @@ TEST(Split, KeptFilesStayKeptWhenTheyAppearMeanwhile) {
   tarnvell::DropOptions keep;
   keep.keepExisting = true;
   RecordingSink sink;
-  const auto result = tarnvell::HandleDrop(Drop({dir / "k.fnt"}), sink, racing, keep);
+  const auto result = tarnvell::HandleDrop({{dir / "k.fnt"}}, sink, racing, keep);
   EXPECT_EQ((DropOutcome{result, sink.shown}.Ending()),
             dir / "k.pcx" + ": putting the new file in place: already exists");
   EXPECT_EQ(ReadFile(dir / "k.pcx"), "theirs");

@@ -161,7 +161,7 @@ TEST(Win32Platform, AReplaceThatLosesTheEarlierFileNeverLosesTheNewOne) {
     ReplaceLosesTheEarlierFile platform;
     platform.moveFailsToo = moveFailsToo;
     RecordingSink sink;
-    const auto result = HandleDrop(Drop({dir / "r.fnt"}), sink, platform);
+    const auto result = HandleDrop({{dir / "r.fnt"}}, sink, platform);
     const std::vector<std::string> names = dir.List();
     if (!moveFailsToo) {  // moved into place: the drop goes on
       EXPECT_EQ(sink.shown, std::vector<int>{2});
