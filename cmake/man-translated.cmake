@@ -64,6 +64,10 @@ foreach(i RANGE ${last})
   list(GET strs ${i} translated)
   as_page(english "${english}")
   as_page(translated "${translated}")
+  # Text written without spaces may break after any of its characters (those
+  # of Japanese take three bytes each in UTF-8).
+  string(REGEX REPLACE "([^\n -~][^\n -~][^\n -~])" "\\1\\\\:" translated
+         "${translated}")
   list(APPEND pairs "${english}")
   set(translation_${i} "${translated}")
 endforeach()
