@@ -1,6 +1,7 @@
 // The command line that tarnvell and tarnvell-cli.exe share: the options, one
 // drop or a look inside each container, every line they print and the exit
-// status. Each system supplies its console.
+// status; tarnvell-gui answers its options the same way. Each system supplies
+// its console.
 #pragma once
 
 #include <cstdio>
