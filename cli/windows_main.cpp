@@ -9,11 +9,8 @@
 #include <system_error>
 #include <vector>
 
-#include "frontend/command.h"
-#include "frontend/language.h"
-#include "frontend/options.h"
+#include "command/command.h"
 #include "platform/win32_platform.h"
-#include "shell/texts.h"
 
 namespace {
 
@@ -34,10 +31,6 @@ class WindowsConsole : public tarnvell::Console {
   std::string Lost() override {
     if (lostError_ == 0) return "";
     return std::error_code(static_cast<int>(lostError_), tarnvell::Win32Category()).message();
-  }
-
-  std::string NoticeText(const char* cp932, const char* english) override {
-    return tarnvell::Utf8FromWide(tarnvell::NoticeWide(cp932, english));
   }
 
   std::string FullPath(const std::string& path) override {
@@ -86,8 +79,9 @@ int main() {
   for (const std::string& arg : args) argv.push_back(arg.c_str());
 
   // The user's interface languages, as the window takes them.
-  tarnvell::SetUserTexts(tarnvell::Texts::For(tarnvell::UserLanguages()));
+  const tarnvell::Texts texts = tarnvell::Texts::For(tarnvell::UserLanguages());
   tarnvell::Win32Platform platform;
   WindowsConsole console;
-  return tarnvell::RunCommandLine(argc, argv.data(), "tarnvell-cli", platform, console);
+  return tarnvell::RunCommandLine(argc, argv.data(), "tarnvell-cli", texts, platform,
+                                  console);
 }

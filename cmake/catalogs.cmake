@@ -1,6 +1,6 @@
 # The translations: each po/NAME.po listed in po/LINGUAS is checked and
 # compiled by msgfmt, and the compiled catalogs are built into every program
-# through the library tarnvell_language (frontend/), which picks the user's.
+# through the library tarnvell_language (language/), which picks the user's.
 find_program(TARNVELL_MSGFMT msgfmt REQUIRED)  # Debian's gettext
 set(TARNVELL_PO ${PROJECT_SOURCE_DIR}/po)
 file(STRINGS ${TARNVELL_PO}/LINGUAS TARNVELL_LINGUAS REGEX "^[^#]")
@@ -30,8 +30,11 @@ add_custom_command(OUTPUT ${catalogs_cpp}
   COMMENT "Building the catalogs into the programs"
   VERBATIM)
 
-add_library(tarnvell_language STATIC frontend/catalog.cpp
-  frontend/language.cpp ${catalogs_cpp})
+add_library(tarnvell_language STATIC language/catalog.cpp
+  language/language.cpp language/text.cpp ${catalogs_cpp})
+if(WIN32)
+  target_sources(tarnvell_language PRIVATE language/windows.cpp)
+endif()
 target_link_libraries(tarnvell_language PUBLIC tarnvell_core)
 
 # The menu entry's and the file type's names in every language, from the

@@ -15,7 +15,7 @@ foreach(name IN LISTS names)
 endforeach()
 file(WRITE ${OUTPUT}
 "// Made from po/ by cmake/embed-catalogs.cmake at build time.
-#include \"frontend/language.h\"
+#include \"language/language.h\"
 
 namespace tarnvell {
 namespace {

@@ -25,27 +25,45 @@ install(FILES cli/tarnvell.bash RENAME tarnvell
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
 # One manual page covers the command line and the window; tarnvell-gui(1) is
-# a link to it. Compressed where gzip is found, as man readers expect.
+# a link to it. The English page is docs/tarnvell.1; the Japanese one beside
+# it is the same page with the texts po/ja.po translates put in Japanese, made
+# at build time. Compressed where gzip is found, as man readers expect.
 set(man ${CMAKE_BINARY_DIR}/man)
 configure_file(docs/tarnvell.1 ${man}/tarnvell.1 @ONLY)
+add_custom_command(OUTPUT ${man}/ja/tarnvell.1
+  COMMAND ${CMAKE_COMMAND} -DPAGE=${man}/tarnvell.1 -DPO=${TARNVELL_PO}/ja.po
+          -DOUTPUT=${man}/ja/tarnvell.1
+          -P ${PROJECT_SOURCE_DIR}/cmake/man-translated.cmake
+  DEPENDS ${man}/tarnvell.1 ${TARNVELL_PO}/ja.po
+          ${PROJECT_SOURCE_DIR}/cmake/man-translated.cmake
+  COMMENT "Making the Japanese manual page"
+  VERBATIM)
+set(man_pages ${man}/ja/tarnvell.1)
 find_program(TARNVELL_GZIP gzip)
-if(TARNVELL_GZIP)
-  add_custom_command(OUTPUT ${man}/tarnvell.1.gz
-    COMMAND ${TARNVELL_GZIP} -9nf -k ${man}/tarnvell.1
-    DEPENDS ${man}/tarnvell.1
-    COMMENT "Compressing the manual page")
-  add_custom_target(tarnvell_man ALL DEPENDS ${man}/tarnvell.1.gz)
-  set(page tarnvell.1.gz)
-else()
-  set(page tarnvell.1)
-endif()
-string(REPLACE tarnvell tarnvell-gui gui_page ${page})
-file(REMOVE ${man}/${gui_page})
-file(CREATE_LINK ${page} ${man}/${gui_page} SYMBOLIC)
-install(FILES ${man}/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-if(TARGET tarnvell-gui)
-  install(FILES ${man}/${gui_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
+foreach(lang_dir "" ja/)
+  set(source ${man}/${lang_dir}tarnvell.1)
+  if(TARNVELL_GZIP)
+    add_custom_command(OUTPUT ${source}.gz
+      COMMAND ${TARNVELL_GZIP} -9nf -k ${source}
+      DEPENDS ${source}
+      COMMENT "Compressing the manual page ${lang_dir}tarnvell.1")
+    list(APPEND man_pages ${source}.gz)
+    set(page tarnvell.1.gz)
+  else()
+    set(page tarnvell.1)
+  endif()
+  string(REPLACE tarnvell tarnvell-gui gui_page ${page})
+  file(MAKE_DIRECTORY ${man}/${lang_dir})
+  file(REMOVE ${man}/${lang_dir}${gui_page})
+  file(CREATE_LINK ${page} ${man}/${lang_dir}${gui_page} SYMBOLIC)
+  install(FILES ${man}/${lang_dir}${page}
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/${lang_dir}man1)
+  if(TARGET tarnvell-gui)
+    install(FILES ${man}/${lang_dir}${gui_page}
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/${lang_dir}man1)
+  endif()
+endforeach()
+add_custom_target(tarnvell_man ALL DEPENDS ${man_pages})
 
 install(FILES README.md CHANGELOG.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

@@ -46,7 +46,7 @@ target_link_libraries(tarnvell PRIVATE tarnvell_shell)
 # The same command line as on Linux, for consoles and batch files.
 add_executable(tarnvell-cli cli/windows_main.cpp ${CMAKE_BINARY_DIR}/tarnvell-cli.rc
                ${icon_rc})
-target_link_libraries(tarnvell-cli PRIVATE tarnvell_command tarnvell_shell)
+target_link_libraries(tarnvell-cli PRIVATE tarnvell_command tarnvell_platform shell32)
 
 if(TARNVELL_TESTS)
   # The real window in the test process, fed drop handles built by hand.

@@ -16,7 +16,7 @@ namespace tarnvell {
 namespace {
 
 // An input, open through its folder, and the version of it that was opened.
-struct OpenInput {
+struct InputFile {
   const Location* where = nullptr;
   std::unique_ptr<Input> file;
   FileIdentity version;
@@ -35,23 +35,23 @@ class Transfer {
  private:
   // Records the stop on `file` and returns false.
   bool Fail(const std::string& file, const Status& status) {
-    stop_ = Stop{status.code, status.step, file};
+    stop_ = Stop{status, file};
     return false;
   }
   DropResult Stopped() { return DropResult::Stopped(stop_); }
 
   Folder* FolderOf(const std::string& path);
-  bool Open(const Location& where, OpenInput& in);
-  bool Unchanged(OpenInput& in);
+  bool Open(const Location& where, InputFile& in);
+  bool Unchanged(InputFile& in);
   bool OutputsMayBeWritten(const std::vector<const Location*>& outputs,
-                           const std::vector<const OpenInput*>& inputs);
+                           const std::vector<const InputFile*>& inputs);
   bool Create(const Location& where, std::unique_ptr<Output>& out);
   bool Write(const Location& where, Output& out, const void* data, uint32_t n);
-  bool CopyPadded(OpenInput& in, uint32_t offset, uint32_t length,
+  bool CopyPadded(InputFile& in, uint32_t offset, uint32_t length,
                   const Location& where, Output& out);
-  bool CopyWhole(OpenInput& in, const Location& where, Output& out);
+  bool CopyWhole(InputFile& in, const Location& where, Output& out);
   bool Publish(const Location& where, Output& out);
-  bool SplitMember(OpenInput& in, uint32_t offset, uint32_t length,
+  bool SplitMember(InputFile& in, uint32_t offset, uint32_t length,
                    const Location& where);
 
   Platform& platform_;
@@ -83,7 +83,7 @@ Folder* Transfer::FolderOf(const std::string& path) {
   return folders_.emplace(path, std::move(folder)).first->second.get();
 }
 
-bool Transfer::Open(const Location& where, OpenInput& in) {
+bool Transfer::Open(const Location& where, InputFile& in) {
   in.where = &where;
   Folder* folder = FolderOf(where.folder);
   if (folder == nullptr) return false;
@@ -93,7 +93,7 @@ bool Transfer::Open(const Location& where, OpenInput& in) {
 }
 
 // The input has not changed since it was opened.
-bool Transfer::Unchanged(OpenInput& in) {
+bool Transfer::Unchanged(InputFile& in) {
   FileIdentity now;
   const Status s = in.file->Identify(&now);
   if (!s.ok()) return Fail(in.where->Path(), s);
@@ -105,7 +105,7 @@ bool Transfer::Unchanged(OpenInput& in) {
 // none may replace anything where existing files are kept, checked for every
 // output before the first is written.
 bool Transfer::OutputsMayBeWritten(const std::vector<const Location*>& outputs,
-                                   const std::vector<const OpenInput*>& inputs) {
+                                   const std::vector<const InputFile*>& inputs) {
   std::vector<std::string> existing;
   for (const Location* out : outputs) {
     Folder* folder = FolderOf(out->folder);
@@ -114,7 +114,7 @@ bool Transfer::OutputsMayBeWritten(const std::vector<const Location*>& outputs,
     bool exists = false;
     const Status s = folder->Lookup(out->name, &there, &exists);
     if (!s.ok()) return Fail(out->Path(), s);
-    for (const OpenInput* in : inputs)
+    for (const InputFile* in : inputs)
       if (exists && SameFile(there, in->version))
         return Fail(out->Path(), Failed(Step::kNone, Reason::kInputItself));
     if (exists && keepExisting_) existing.push_back(out->Path());
@@ -145,7 +145,7 @@ bool Transfer::Write(const Location& where, Output& out, const void* data,
 
 // Copies `length` bytes from `offset` of the container; the part that lies
 // past its end is written as zeros.
-bool Transfer::CopyPadded(OpenInput& in, uint32_t offset, uint32_t length,
+bool Transfer::CopyPadded(InputFile& in, uint32_t offset, uint32_t length,
                           const Location& where, Output& out) {
   uint64_t copied = 0;
   const Status s = out.CopyRange(*in.file, offset, length, &copied);
@@ -165,7 +165,7 @@ bool Transfer::CopyPadded(OpenInput& in, uint32_t offset, uint32_t length,
 }
 
 // Copies a whole join input, which must hold exactly the bytes its size said.
-bool Transfer::CopyWhole(OpenInput& in, const Location& where, Output& out) {
+bool Transfer::CopyWhole(InputFile& in, const Location& where, Output& out) {
   const uint64_t size = in.version.size;
   uint64_t copied = 0;
   Status s = out.CopyRange(*in.file, 0, size, &copied);
@@ -187,7 +187,7 @@ bool Transfer::Publish(const Location& where, Output& out) {
   return Fail(s.step == Step::kSync ? FolderName(where.folder) : where.Path(), s);
 }
 
-bool Transfer::SplitMember(OpenInput& in, uint32_t offset, uint32_t length,
+bool Transfer::SplitMember(InputFile& in, uint32_t offset, uint32_t length,
                            const Location& where) {
   std::unique_ptr<Output> out;
   // The member must come from the very version whose header was read, even if
@@ -197,20 +197,17 @@ bool Transfer::SplitMember(OpenInput& in, uint32_t offset, uint32_t length,
 }
 
 DropResult Transfer::Split(const SplitPlan& plan) {
-  OpenInput in;
+  InputFile in;
   if (!Open(plan.container, in)) return Stopped();
-  // A short file reads as if padded with zeros.
-  uint8_t head[kMemberTableEnd] = {};
-  uint32_t delivered = 0;
-  const Status s = in.file->ReadAt(0, head, sizeof head, &delivered);
+  Recognition found;
+  const Status s = RecognizeContainer(*in.file, &found);
   if (!s.ok()) {
     Fail(plan.container.Path(), s);
     return Stopped();
   }
   // A file too short for its member table is as unreadable as a bad signature.
-  if (!SignatureMatches(head) || delivered < kMemberTableEnd)
-    return DropResult::Refused();
-  const ContainerHeader h = DecodeHeader(head);
+  if (!found.container()) return DropResult::Refused();
+  const ContainerHeader& h = found.header;
   const bool ok = OutputsMayBeWritten({&plan.image, &plan.text}, {&in}) &&
                   SplitMember(in, h.imageOffset, h.imageSize, plan.image) &&
                   SplitMember(in, h.textOffset, h.textSize, plan.text);
@@ -218,7 +215,7 @@ DropResult Transfer::Split(const SplitPlan& plan) {
 }
 
 DropResult Transfer::Join(const JoinPlan& plan) {
-  OpenInput image, text;
+  InputFile image, text;
   for (auto* in : {&image, &text}) {
     const Location& where = in == &image ? plan.image : plan.text;
     if (!Open(where, *in)) return Stopped();

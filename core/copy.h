@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "core/platform.h"
@@ -21,6 +22,13 @@ class MemberBuffer {
   std::unique_ptr<uint8_t[]> data;
   uint32_t length = 0;
 };
+
+// Reads `length` bytes of `input` from `offset` a piece at a time and hands
+// each piece to `take`; stops early at the end of the input, with `*done`
+// the bytes read.
+using TakePiece = std::function<Status(const uint8_t* piece, uint32_t size)>;
+Status ReadInPieces(Input& input, uint64_t offset, uint64_t length,
+                    const TakePiece& take, uint64_t* done);
 
 // Output::CopyRange done by reading pieces of `input` and writing them to
 // `output`.

@@ -168,19 +168,16 @@ Status ReadImage(Input& in, Inspection& r) {
 // The text's bytes within the file, a piece at a time.
 Status ReadText(Input& in, Inspection& r) {
   const uint64_t present = Present(r.text.offset, r.text.length, r.size);
-  MemberBuffer piece(present);
-  if (!piece.data) return Failed(Step::kRead, Reason::kNoMemory);
   TextScanner scanner;
-  for (uint64_t done = 0; done < present;) {
-    const uint32_t want =
-        static_cast<uint32_t>(std::min<uint64_t>(present - done, piece.length));
-    uint32_t got = 0;
-    const Status s = in.ReadAt(r.text.offset + done, piece.data.get(), want, &got);
-    if (!s.ok()) return s;
-    if (got < want) return Failed(Step::kRead, Reason::kChanged);
-    scanner.Feed(piece.data.get(), got);
-    done += got;
-  }
+  uint64_t done = 0;
+  const Status s = ReadInPieces(in, r.text.offset, present,
+                                [&scanner](const uint8_t* piece, uint32_t size) {
+                                  scanner.Feed(piece, size);
+                                  return Ok();
+                                },
+                                &done);
+  if (!s.ok()) return s;
+  if (done < present) return Failed(Step::kRead, Reason::kChanged);
   r.textKind = scanner.Kind();
   r.lines = scanner.Lines();
   return Ok();
@@ -188,15 +185,14 @@ Status ReadText(Input& in, Inspection& r) {
 
 // The header, then the members; the problems once all is known.
 Status Read(Input& in, Inspection& r) {
-  uint8_t head[kMemberTableEnd] = {};
-  uint32_t delivered = 0;
-  Status s = in.ReadAt(0, head, sizeof head, &delivered);
+  Recognition found;
+  Status s = RecognizeContainer(in, &found);
   if (!s.ok()) return s;
-  if (!SignatureMatches(head)) r.problems.push_back(Problem::kBadSignature);
-  if (delivered < kMemberTableEnd) r.problems.push_back(Problem::kShortHeader);
-  if (!r.problems.empty()) return Ok();
+  if (!found.signature) r.problems.push_back(Problem::kBadSignature);
+  if (!found.wholeTable) r.problems.push_back(Problem::kShortHeader);
+  if (!found.container()) return Ok();
   r.container = true;
-  const ContainerHeader h = DecodeHeader(head);
+  const ContainerHeader& h = found.header;
   Place(r.image, h.imageOffset, h.imageSize, r.size);
   Place(r.text, h.textOffset, h.textSize, r.size);
   r.uncovered = Uncovered(r.image, r.text, r.size);
@@ -213,7 +209,7 @@ Inspection InspectContainer(const std::string& path, Platform& platform,
   Inspection r;
   r.file = path;
   const PathRules rules = platform.Rules();
-  const Plan plan = PlanDrop(DropList{1, {path}}, rules, options);
+  const Plan plan = PlanDrop(DropList{{path}}, rules, options);
   if (const auto* split = std::get_if<SplitPlan>(&plan)) {
     r.image.output = split->image;
     r.text.output = split->text;

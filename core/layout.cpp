@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/paths.h"
+#include "core/platform.h"
 
 namespace tarnvell {
 
@@ -29,36 +30,30 @@ bool SignatureMatches(const uint8_t* bytes) {
                             sizeof kSignature);
 }
 
-ContainerHeader DecodeHeader(const uint8_t* bytes) {
-  ContainerHeader h = {};
-  std::memcpy(h.signature, bytes, sizeof h.signature);
-  h.formatWord = LoadLe32(bytes + 12);
-  h.imageOffset = LoadLe32(bytes + 16);
-  h.imageSize = LoadLe32(bytes + 20);
-  h.textOffset = LoadLe32(bytes + 24);
-  h.textSize = LoadLe32(bytes + 28);
-  return h;
+Status RecognizeContainer(Input& in, Recognition* r) {
+  uint8_t head[kMemberTableEnd] = {};
+  uint32_t delivered = 0;
+  const Status s = in.ReadAt(0, head, sizeof head, &delivered);
+  if (!s.ok()) return s;
+  r->signature = SignatureMatches(head);
+  r->wholeTable = delivered >= kMemberTableEnd;
+  r->header = {LoadLe32(head + 16), LoadLe32(head + 20), LoadLe32(head + 24),
+               LoadLe32(head + 28)};
+  return Ok();
 }
 
 ContainerHeader HeaderFor(uint32_t imageSize, uint32_t textSize) {
-  ContainerHeader h = {};
-  std::memcpy(h.signature, kSignature, sizeof kSignature);
-  h.formatWord = kFormatWord;
-  h.imageOffset = kHeaderSize;
-  h.imageSize = imageSize;
-  h.textOffset = kHeaderSize + imageSize;
-  h.textSize = textSize;
-  return h;
+  return {kHeaderSize, imageSize, kHeaderSize + imageSize, textSize};
 }
 
 void EncodeHeader(const ContainerHeader& header, uint8_t out[kHeaderSize]) {
-  std::memcpy(out, header.signature, sizeof header.signature);
-  StoreLe32(out + 12, header.formatWord);
+  std::memset(out, 0, kHeaderSize);  // the reserved bytes are zero
+  std::memcpy(out, kSignature, sizeof kSignature);
+  StoreLe32(out + 12, kFormatWord);
   StoreLe32(out + 16, header.imageOffset);
   StoreLe32(out + 20, header.imageSize);
   StoreLe32(out + 24, header.textOffset);
   StoreLe32(out + 28, header.textSize);
-  std::memcpy(out + 32, header.reserved, sizeof header.reserved);
 }
 
 }  // namespace tarnvell

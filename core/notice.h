@@ -1,5 +1,5 @@
 // The six notices, numbered as users and documentation know them, with their
-// fixed CP932 texts and captions and the English the catalogs translate.
+// English texts and captions; the catalogs hold every other language.
 #pragma once
 
 namespace tarnvell {
@@ -15,10 +15,8 @@ enum class NoticeId {
 
 struct Notice {
   NoticeId id;
-  const char* text;     // CP932 bytes; "\n" breaks the line
-  const char* caption;  // CP932 bytes
-  const char* english;         // the text in English, as the catalogs know it
-  const char* englishCaption;
+  const char* text;     // "\n" breaks the line
+  const char* caption;
   int Number() const { return static_cast<int>(id); }
   bool Completes() const {
     return id == NoticeId::kSplitDone || id == NoticeId::kJoinDone;

@@ -2,15 +2,18 @@
 
 namespace tarnvell {
 
-std::string StopMessage(const Stop& stop, const std::string& shownFile) {
-  return StopMessage(stop, shownFile, [](const std::string& s) { return s; });
+std::string FailureText(const Status& status, const Translate& translate) {
+  auto words = [&translate](const std::string& english) {
+    return translate ? translate(english) : english;
+  };
+  const std::string reason = words(status.code.message());
+  if (status.step == Step::kNone) return reason;
+  return words(StepText(status.step)) + ": " + reason;
 }
 
 std::string StopMessage(const Stop& stop, const std::string& shownFile,
                         const Translate& translate) {
-  std::string text = shownFile + ": ";
-  if (stop.step != Step::kNone) text += translate(StepText(stop.step)) + ": ";
-  return text + translate(stop.code.message());
+  return shownFile + ": " + FailureText(stop.status, translate);
 }
 
 }  // namespace tarnvell

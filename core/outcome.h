@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -13,8 +12,7 @@
 namespace tarnvell {
 
 struct Stop {
-  std::error_code code;
-  Step step;
+  Status status;
   std::string file;  // the file or folder it stopped on, as the drop named it
   std::vector<std::string> more = {};  // further files, for the same reason
 };
@@ -40,15 +38,16 @@ class DropResult {
   Stop stop_;
 };
 
-// "FILE: STEP: REASON", with the file as the front end shows it.
-std::string StopMessage(const Stop& stop, const std::string& shownFile);
-
 // Puts one of the program's English texts into the reader's language; a
 // text it does not know (the system's own error text) comes back unchanged.
 using Translate = std::function<std::string(const std::string& english)>;
 
-// The same with the step and the reason put through `translate`.
+// "STEP: REASON" (the reason alone without a step), with both put through
+// `translate` where one is given.
+std::string FailureText(const Status& status, const Translate& translate = {});
+
+// "FILE: STEP: REASON", with the file as the front end shows it.
 std::string StopMessage(const Stop& stop, const std::string& shownFile,
-                        const Translate& translate);
+                        const Translate& translate = {});
 
 }  // namespace tarnvell

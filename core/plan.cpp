@@ -44,9 +44,9 @@ Plan PlanJoin(const std::string& path0, const std::string& path1,
 }
 
 Plan PlanByRules(const DropList& drop, const PathRules& rules) {
-  if (drop.count == 1 && drop.paths.size() >= 1)
+  if (drop.paths.size() == 1)
     return PlanSplit(drop.paths[0], rules);
-  if (drop.count == 2 && drop.paths.size() >= 2)
+  if (drop.paths.size() == 2)
     return PlanJoin(drop.paths[0], drop.paths[1], rules);
   return Refusal{{NoticeId::kWrongCount}};
 }

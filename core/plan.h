@@ -12,10 +12,9 @@
 
 namespace tarnvell {
 
-// The files of one drop, in the order the front end reports them. Paths are
-// only needed for drops of one or two files.
+// The files of one drop, in the order the front end reports them. Only
+// drops of one or two files look at the paths; others only count them.
 struct DropList {
-  uint32_t count = 0;
   std::vector<std::string> paths;
 };
 

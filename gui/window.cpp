@@ -1,5 +1,9 @@
 #include "gui/window.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include <QDragEnterEvent>
@@ -17,8 +21,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "frontend/language.h"
-#include "frontend/posix.h"
 
 namespace tarnvell {
 
@@ -35,31 +37,26 @@ namespace {
 // the window.
 class PresenterSink : public MessageSink {
  public:
-  PresenterSink(Presenter& presenter, QWidget* window)
-      : presenter_(presenter), window_(window) {}
+  PresenterSink(Presenter& presenter, QWidget* window, const Texts& texts)
+      : presenter_(presenter), window_(window), texts_(texts) {}
   void Show(const Notice& notice) override {
-    presenter_.Show(
-        {QString::fromStdString(NoticeUtf8(notice.caption, notice.englishCaption)),
-         QString::fromStdString(NoticeUtf8(notice.text, notice.english)), false},
-        window_);
+    presenter_.Show({QString::fromUtf8(texts_(notice.caption)),
+                     QString::fromUtf8(texts_(notice.text)), false},
+                    window_);
   }
 
  private:
   Presenter& presenter_;
   QWidget* window_;
+  const Texts& texts_;
 };
 
-// What the window takes and how to choose files instead, for a user who
-// starts it from the menu, in the user's language; with no language in
-// Japanese and in English. The shortcut is named as Qt names it there.
-QString DropHint() {
+// What the window takes and how to choose files instead, in the reader's
+// language; the shortcut is named as Qt names it there.
+QString DropHint(const Texts& texts) {
   const QString key = QKeySequence(QKeySequence::Open).toString(QKeySequence::NativeText);
-  const auto hint = [&](const Texts& texts) {
-    return QString::fromUtf8(texts(kDropHint)) + QStringLiteral("\n\n") +
-           QString::fromUtf8(texts(kChooseHint)).replace(QStringLiteral("%s"), key);
-  };
-  if (!UserTexts().Name().empty()) return hint(UserTexts());
-  return hint(Texts::For({"ja"})) + QStringLiteral("\n\n") + hint(Texts());
+  return QString::fromUtf8(texts(kDropHint)) + QStringLiteral("\n\n") +
+         QString::fromUtf8(texts(kChooseHint)).replace(QStringLiteral("%s"), key);
 }
 
 // Asked on every move of a drag, so it only looks at the URLs.
@@ -79,14 +76,10 @@ void MessageBoxPresenter::Show(const Box& box, QWidget* parent) {
   message.exec();
 }
 
-QString FromCp932(const char* text) {
-  return QString::fromStdString(Utf8FromCp932(text));
-}
-
-Box StopBox(const Stop& stop) {
+Box StopBox(const Stop& stop, const Texts& texts) {
   // The file's name is bytes, shown the way the system shows file names.
   return {QString::fromLatin1(kGuiTitle),
-          QFile::decodeName(QByteArray::fromStdString(UserStopMessage(stop, stop.file))),
+          QFile::decodeName(QByteArray::fromStdString(StopMessage(stop, stop.file, texts))),
           true};
 }
 
@@ -109,20 +102,39 @@ std::vector<std::string> LocalPaths(const QMimeData& data) {
   return paths;
 }
 
+std::string CurrentDir() {
+  std::string cwd;
+  for (size_t size = 256;; size *= 2) {
+    cwd.resize(size);
+    if (getcwd(&cwd[0], size) != nullptr) break;
+    if (errno != ERANGE) return std::string();
+  }
+  cwd.resize(std::strlen(cwd.c_str()));
+  return cwd;
+}
+
 std::vector<std::string> AbsolutePaths(const std::vector<std::string>& args,
                                        const std::string& cwd) {
   std::vector<std::string> paths;
-  for (const std::string& arg : args) paths.push_back(AbsolutePath(arg, cwd));
+  for (const std::string& arg : args) {
+    if (arg == "." && !cwd.empty())
+      paths.push_back(cwd);  // the current folder itself
+    else if ((!arg.empty() && arg[0] == '/') || cwd.empty())
+      paths.push_back(arg);
+    else
+      paths.push_back(cwd.back() == '/' ? cwd + arg : cwd + "/" + arg);
+  }
   return paths;
 }
 
-DropWindow::DropWindow(Presenter& presenter, Platform& platform)
-    : presenter_(presenter), platform_(platform) {
+DropWindow::DropWindow(Presenter& presenter, Platform& platform,
+                       const Texts& texts)
+    : presenter_(presenter), platform_(platform), texts_(texts) {
   setWindowTitle(QString::fromLatin1(kGuiTitle));
   setWindowIcon(ProgramIcon());  // the boxes over the window show it too
   setAcceptDrops(true);
   setFocusPolicy(Qt::StrongFocus);
-  setAccessibleDescription(DropHint());  // what a screen reader says of it
+  setAccessibleDescription(DropHint(texts_));  // what a screen reader says of it
 }
 
 void DropWindow::Enqueue(std::vector<std::string> paths) {
@@ -166,7 +178,7 @@ void DropWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QRect area = rect().adjusted(10, 10, -10, -10);
   const int flags = Qt::AlignCenter | Qt::TextWordWrap;
-  const QString hint = DropHint();
+  const QString hint = DropHint(texts_);
   QFont font = painter.font();
   qreal size = font.pointSizeF() > 0 ? font.pointSizeF() * 0.9 : 8;
   do {
@@ -227,13 +239,10 @@ void DropWindow::HandlePending() {
 }
 
 void DropWindow::HandleOne(const std::vector<std::string>& paths) {
-  DropList drop;
-  drop.count = static_cast<uint32_t>(paths.size());
-  drop.paths = paths;
-  PresenterSink sink(presenter_, this);
-  const DropResult result = HandleDrop(drop, sink, platform_);
+  PresenterSink sink(presenter_, this, texts_);
+  const DropResult result = HandleDrop(DropList{paths}, sink, platform_);
   if (result.kind() == DropResult::Kind::kStopped)
-    presenter_.Show(StopBox(result.stop()), this);
+    presenter_.Show(StopBox(result.stop(), texts_), this);
 }
 
 }  // namespace tarnvell

@@ -13,13 +13,14 @@
 
 #include "core/drop.h"
 #include "core/platform.h"
+#include "language/language.h"
 
 class QMimeData;
 
 namespace tarnvell {
 
 extern const char kGuiTitle[];  // "Tarnvell"
-extern const char kGuiUsage[];  // followed by the options (PrintUsage)
+extern const char kGuiUsage[];  // followed by the options (UsageText)
 constexpr int kGuiSize = 200;
 
 // One message box as the user sees it.
@@ -48,17 +49,16 @@ class MessageBoxPresenter : public Presenter {
 // The program's icon in every size the build draws, from the program itself.
 QIcon ProgramIcon();
 
-// A CP932 notice text or caption in UTF-16; the bytes as Latin-1 when the
-// system has no converter.
-QString FromCp932(const char* text);
-
 // The box for a drop that stopped on a file that could not be read or written.
-Box StopBox(const Stop& stop);
+Box StopBox(const Stop& stop, const Texts& texts);
 
 // The dropped paths as the bytes of their URLs, percent-decoded (so names
 // that are not UTF-8 arrive as they are on the disk), in the order given;
 // empty unless the data holds at least one URL and every URL is a local file.
 std::vector<std::string> LocalPaths(const QMimeData& data);
+
+// The process's current folder, or "" when it cannot be told.
+std::string CurrentDir();
 
 // Command-line arguments as full paths, relative ones taken from cwd.
 std::vector<std::string> AbsolutePaths(const std::vector<std::string>& args,
@@ -66,7 +66,8 @@ std::vector<std::string> AbsolutePaths(const std::vector<std::string>& args,
 
 class DropWindow : public QWidget {
  public:
-  DropWindow(Presenter& presenter, Platform& platform);
+  // Speaks to the user in `texts`, which must outlive the window.
+  DropWindow(Presenter& presenter, Platform& platform, const Texts& texts);
 
   // Queues one drop and handles it once control is back in the event loop.
   void Enqueue(std::vector<std::string> paths);
@@ -91,6 +92,7 @@ class DropWindow : public QWidget {
 
   Presenter& presenter_;
   Platform& platform_;
+  const Texts& texts_;
   std::deque<std::vector<std::string>> pending_;
   bool busy_ = false;
   bool pressed_ = false;  // a click began here, not in a dialog now closed

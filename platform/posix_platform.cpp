@@ -152,9 +152,9 @@ class PosixInput : public Input {
 // The replaced file, opened so that its attributes can be read: for reading
 // where the user may, else through its /proc entry. Without /proc and without
 // read access the attributes cannot be carried over, and that stops the work.
-class Earlier {
+class ReplacedFile {
  public:
-  Earlier(int folder, const std::string& name) {
+  ReplacedFile(int folder, const std::string& name) {
     fd_ = openat(folder, name.c_str(),
                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd_ >= 0) return;
@@ -169,11 +169,11 @@ class Earlier {
       error_ = 0;
     }
   }
-  ~Earlier() {
+  ~ReplacedFile() {
     if (fd_ >= 0) close(fd_);
   }
-  Earlier(const Earlier&) = delete;
-  Earlier& operator=(const Earlier&) = delete;
+  ReplacedFile(const ReplacedFile&) = delete;
+  ReplacedFile& operator=(const ReplacedFile&) = delete;
 
   int error() const { return error_; }  // why it cannot be read, or 0
   bool readable() const { return path_.empty(); }
@@ -199,7 +199,7 @@ class Earlier {
 
 // One extended attribute, sized from the attribute itself. False with errno
 // set when it cannot be read; ENODATA when there is none.
-bool ReadAttribute(const Earlier& from, const char* name, std::vector<char>* value) {
+bool ReadAttribute(const ReplacedFile& from, const char* name, std::vector<char>* value) {
   for (;;) {
     const ssize_t size = from.Get(name, nullptr, 0);
     if (size < 0) return false;
@@ -215,7 +215,7 @@ bool ReadAttribute(const Earlier& from, const char* name, std::vector<char>* val
 
 // The access ACL exactly as the replaced file has it, or none where it has
 // none: a folder's default entries never reach a replacement.
-bool CarryAcl(const Earlier& from, int to) {
+bool CarryAcl(const ReplacedFile& from, int to) {
   static const char kAcl[] = "system.posix_acl_access";
   std::vector<char> acl;
   if (ReadAttribute(from, kAcl, &acl))
@@ -225,7 +225,7 @@ bool CarryAcl(const Earlier& from, int to) {
 }
 
 // The user's own extended attributes, as a careful copy carries them.
-bool CarryUserAttributes(const Earlier& from, int to) {
+bool CarryUserAttributes(const ReplacedFile& from, int to) {
   std::vector<char> names;
   for (;;) {
     const ssize_t size = from.List(nullptr, 0);
@@ -252,7 +252,7 @@ bool CarryUserAttributes(const Earlier& from, int to) {
 }
 
 // Inode flags that say how the file is kept, not who may change it.
-void CarryFlags(const Earlier& from, int to) {
+void CarryFlags(const ReplacedFile& from, int to) {
   const int kept = FS_NODUMP_FL | FS_NOATIME_FL | FS_SYNC_FL | FS_COMPR_FL;
   int flags = 0, mine = 0;
   if (!from.Flags(&flags) || (flags & kept) == 0) return;
@@ -391,7 +391,7 @@ class PosixOutput : public Output {
     }
     if (!S_ISREG(st.st_mode)) return Fresh();
 #ifdef __linux__
-    Earlier earlier(folder_, name_);
+    ReplacedFile earlier(folder_, name_);
     if (earlier.error() != 0) return FailedErrno(Step::kPermissions, earlier.error());
 #endif
     mode_t mode = st.st_mode & 07777;

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "frontend/language.h"
+#include "language/text.h"
 #include "platform/win32_platform.h"
 #include "shell/resource.h"
 #include "shell/texts.h"
@@ -33,8 +33,8 @@ bool g_pressed = false;
 
 // A stop shows no box; its message, naming the file and the step, goes to
 // the debug output, where a debugger shows it.
-void HandleFiles(const DropList& files) {
-  MessageBoxSink sink;
+void HandleFiles(const DropList& files, const Texts& texts) {
+  MessageBoxSink sink(texts);
   Win32Platform platform;  // one per drop: a nested drop has its own
   const DropResult result = HandleDrop(files, sink, platform);
   std::wstring text;
@@ -59,7 +59,7 @@ DropList ChosenFiles(HWND window) {
                  OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
   DropList list;
   if (!GetOpenFileNameW(&dialog)) {
-    if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) list.count = 3;
+    if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) list.paths.resize(3);
     return list;
   }
   // One file: its full path. Several: the folder, then each name, each
@@ -69,18 +69,19 @@ DropList ChosenFiles(HWND window) {
     words.emplace_back(at);
   std::wstring folder = words.size() > 1 ? words[0] : L"";
   if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-  list.count = static_cast<uint32_t>(words.size() > 1 ? words.size() - 1 : words.size());
-  if (list.count != 1 && list.count != 2) return list;  // only the number counts
-  for (size_t i = words.size() > 1 ? 1 : 0; i < words.size(); ++i)
-    list.paths.push_back(Utf8FromWide(folder + words[i]));
+  const size_t first = words.size() > 1 ? 1 : 0;
+  list.paths.resize(words.size() - first);
+  if (list.paths.size() != 1 && list.paths.size() != 2) return list;  // only the number counts
+  for (size_t i = first; i < words.size(); ++i)
+    list.paths[i - first] = Utf8FromWide(folder + words[i]);
   return list;
 }
 
 // Screen readers read the hint as the window's description; the title stays.
-void DescribeWindow(HWND window) {
+void DescribeWindow(HWND window, const Texts& texts) {
   std::wstring hint;
   IAccPropServices* services = nullptr;
-  if (WideFromUtf8(WindowHint(), &hint) &&
+  if (WideFromUtf8(WindowHint(texts), &hint) &&
       SUCCEEDED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
                                  IID_IAccPropServices,
                                  reinterpret_cast<void**>(&services)))) {
@@ -90,6 +91,13 @@ void DescribeWindow(HWND window) {
   }
 }
 
+// The texts the window was made with (CreateMainWindow).
+const Texts& TextsOf(HWND window) {
+  static const Texts english;
+  const auto* texts = reinterpret_cast<const Texts*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return texts != nullptr ? *texts : english;
+}
+
 // Left or top edge that centres the window on a screen of that extent.
 int CentredEdge(int screenExtent) {
   return (screenExtent - kWindowSize) / 2;  // C++ division truncates toward 0
@@ -97,16 +105,13 @@ int CentredEdge(int screenExtent) {
 
 }  // namespace
 
-std::string WindowHint() {
-  std::string choose = Tr(kChooseHint);
-  const size_t at = choose.find("%s");
-  if (at != std::string::npos) choose.replace(at, 2, Tr("Ctrl+O"));
-  return std::string(Tr(kDropHint)) + "\n\n" + choose;
+std::string WindowHint(const Texts& texts) {
+  return std::string(texts(kDropHint)) + "\n\n" + Fill(texts(kChooseHint), {texts("Ctrl+O")});
 }
 
 void ChooseFiles(HWND window) {
   const DropList files = ChosenFiles(window);
-  if (files.count > 0) HandleFiles(files);
+  if (!files.paths.empty()) HandleFiles(files, TextsOf(window));
 }
 
 ATOM RegisterMainClass(HINSTANCE instance) {
@@ -139,18 +144,18 @@ ATOM RegisterMainClass(HINSTANCE instance) {
   return RegisterClassExW(&wc);
 }
 
-HWND CreateMainWindow(HINSTANCE instance) {
+HWND CreateMainWindow(HINSTANCE instance, const Texts& texts) {
   const int x = CentredEdge(GetSystemMetrics(SM_CXSCREEN));
   const int y = CentredEdge(GetSystemMetrics(SM_CYSCREEN));
   HWND window = CreateWindowExW(0, kWindowClassName, kWindowTitle,
                                 WS_OVERLAPPEDWINDOW, x, y, kWindowSize,
                                 kWindowSize, nullptr, nullptr, instance,
-                                nullptr);
+                                const_cast<Texts*>(&texts));
   if (window == nullptr) return nullptr;
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
   DragAcceptFiles(window, TRUE);
-  DescribeWindow(window);
+  DescribeWindow(window, texts);
   return window;
 }
 
@@ -166,14 +171,18 @@ void RunMessageLoop() {
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
                                 LPARAM lParam) {
   switch (message) {
+    case WM_NCCREATE:
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(
+          reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+      return DefWindowProcW(window, message, wParam, lParam);
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
     case WM_PAINT:
-      PaintHint(window);
+      PaintHint(window, TextsOf(window));
       return 0;
     case WM_DROPFILES:
-      HandleShellDrop(reinterpret_cast<HDROP>(wParam));
+      HandleShellDrop(reinterpret_cast<HDROP>(wParam), TextsOf(window));
       return 0;
     case WM_KEYDOWN:  // Ctrl+O
       if (wParam != 'O' || GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_SHIFT) < 0 ||
@@ -191,7 +200,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
     case kCommandLineDrop: {
       DropList files;
       std::swap(files, g_commandLine);
-      if (files.count > 0) HandleFiles(files);  // once, whoever posts this
+      if (!files.paths.empty()) HandleFiles(files, TextsOf(window));  // once
       return 0;
     }
     default:
@@ -201,9 +210,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
 
 DropList CollectDrop(HDROP drop) {
   DropList list;
-  list.count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-  if (list.count != 1 && list.count != 2) return list;  // only the number counts
-  for (UINT i = 0; i < list.count; ++i) {
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  list.paths.resize(count);
+  if (count != 1 && count != 2) return list;  // only the number counts
+  list.paths.clear();
+  for (UINT i = 0; i < count; ++i) {
     const UINT length = DragQueryFileW(drop, i, nullptr, 0);  // without its NUL
     std::wstring path(length + 1, L'\0');
     const UINT got = DragQueryFileW(drop, i, &path[0], length + 1);
@@ -224,31 +235,32 @@ DropList CommandLineFiles(const wchar_t* commandLine) {
     list.paths.push_back(Utf8FromWide(path));
   }
   LocalFree(words);
-  list.count = static_cast<uint32_t>(list.paths.size());
   return list;
 }
 
 void MessageBoxSink::Show(const Notice& notice) {
-  MessageBoxW(nullptr, NoticeWide(notice.text, notice.english).c_str(),
-              NoticeWide(notice.caption, notice.englishCaption).c_str(), MB_OK);
+  std::wstring text, caption;
+  WideFromUtf8(texts_(notice.text), &text);
+  WideFromUtf8(texts_(notice.caption), &caption);
+  MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK);
 }
 
-void HandleShellDrop(HDROP drop) {
+void HandleShellDrop(HDROP drop, const Texts& texts) {
   DropList files = CollectDrop(drop);
   DragFinish(drop);
-  HandleFiles(files);
+  HandleFiles(files, texts);
 }
 
 int RunProgram(HINSTANCE instance) {
-  SetUserTexts(Texts::For(UserLanguages()));
+  const Texts texts = Texts::For(UserLanguages());
   // The Open dialog and the accessibility services are COM objects.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   if (RegisterMainClass(instance) == 0) return 1;
-  HWND window = CreateMainWindow(instance);
+  HWND window = CreateMainWindow(instance, texts);
   if (window == nullptr) return 1;
   // Handled from the loop once the window is up, as a drop onto it would be.
   g_commandLine = CommandLineFiles(GetCommandLineW());
-  if (g_commandLine.count > 0) PostMessageW(window, kCommandLineDrop, 0, 0);
+  if (!g_commandLine.paths.empty()) PostMessageW(window, kCommandLineDrop, 0, 0);
   RunMessageLoop();
   return 0;  // whatever code the quit message carried
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/drop.h"
+#include "language/language.h"
 
 namespace tarnvell {
 
@@ -19,9 +20,9 @@ constexpr int kWindowSize = 200;
 // Registers the window class; 0 on failure.
 ATOM RegisterMainClass(HINSTANCE instance);
 
-// Creates, shows and updates the window and makes it a drop target; null on
-// failure.
-HWND CreateMainWindow(HINSTANCE instance);
+// Creates, shows and updates the window and makes it a drop target; it
+// speaks in `texts`, which must outlive it. Null on failure.
+HWND CreateMainWindow(HINSTANCE instance, const Texts& texts);
 
 // Runs the message loop until the quit message or an error.
 void RunMessageLoop();
@@ -30,7 +31,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
                                 LPARAM lParam);
 
 // The files of a drop, in the shell's order, as UTF-8; paths only for one or
-// two files, each whole whatever its length.
+// two files (others are left empty), each whole whatever its length.
 DropList CollectDrop(HDROP drop);
 
 // The files named on a command line after the program, as full UTF-8 paths
@@ -41,16 +42,20 @@ DropList CommandLineFiles(const wchar_t* commandLine);
 // language, in UTF-16, so they read alike on every Windows.
 class MessageBoxSink : public MessageSink {
  public:
+  explicit MessageBoxSink(const Texts& texts) : texts_(texts) {}
   void Show(const Notice& notice) override;
+
+ private:
+  const Texts& texts_;
 };
 
 // Handles one drop completely and releases it.
-void HandleShellDrop(HDROP drop);
+void HandleShellDrop(HDROP drop, const Texts& texts);
 
 // The hint the window draws and screen readers read as its description: what
 // to drop, and how to choose files instead (a click, or Ctrl+O as the user's
 // keyboards name it), in the user's language, as UTF-8.
-std::string WindowHint();
+std::string WindowHint(const Texts& texts);
 
 // Opens the common Open dialog over the window and handles the files chosen
 // exactly as a drop of them; cancelled, it does nothing.

@@ -2,50 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cwchar>
 
-#include "frontend/language.h"
 #include "platform/win32_platform.h"
 #include "shell/shell.h"
 
 namespace tarnvell {
-
-std::vector<std::string> UserLanguages() {
-  std::vector<std::string> languages;
-  ULONG count = 0, size = 0;
-  if (GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, nullptr, &size) &&
-      size > 0) {
-    std::wstring list(size, L'\0');  // names, each ending in NUL, then a NUL
-    if (GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, &list[0], &size))
-      for (const wchar_t* at = list.c_str(); *at != L'\0'; at += std::wcslen(at) + 1)
-        languages.push_back(Utf8FromWide(at));
-  }
-  wchar_t name[LOCALE_NAME_MAX_LENGTH];
-  if (languages.empty() &&
-      LCIDToLocaleName(MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT), name,
-                       LOCALE_NAME_MAX_LENGTH, 0) > 0)
-    languages.push_back(Utf8FromWide(name));
-  return languages;
-}
-
-namespace {
-
-std::wstring FromCp932(const char* bytes) {
-  const int n = MultiByteToWideChar(932, 0, bytes, -1, nullptr, 0);
-  std::wstring wide(n > 0 ? n : 1, L'\0');
-  if (n > 0) MultiByteToWideChar(932, 0, bytes, -1, &wide[0], n);
-  wide.resize(n > 0 ? n - 1 : 0);
-  return wide;
-}
-
-}  // namespace
-
-std::wstring NoticeWide(const char* cp932, const char* english) {
-  if (UserTexts().DocumentsNotices()) return FromCp932(cp932);
-  std::wstring wide;
-  WideFromUtf8(Tr(english), &wide);
-  return wide;
-}
 
 namespace {
 
@@ -74,11 +35,11 @@ HFONT FittingFont(HDC dc, const std::wstring& text, LONG width) {
 
 // Grey, as a placeholder, in lines as the catalog breaks them, centred both
 // ways. It is no control: drops land on it too.
-void PaintHint(HWND window) {
+void PaintHint(HWND window, const Texts& texts) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
   std::wstring hint;
-  WideFromUtf8(WindowHint(), &hint);
+  WideFromUtf8(WindowHint(texts), &hint);
   RECT area;
   GetClientRect(window, &area);
   InflateRect(&area, -10, -10);

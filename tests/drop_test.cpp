@@ -27,7 +27,7 @@ const PathRules kWindows = {'\\'};
 const PathRules kPosix = {'/'};
 
 Plan PlanOf(std::vector<std::string> paths, const PathRules& rules = kPosix) {
-  return tarnvell::PlanDrop(Drop(std::move(paths)), rules);
+  return tarnvell::PlanDrop({std::move(paths)}, rules);
 }
 
 std::vector<NoticeId> Refusals(std::vector<std::string> paths) {

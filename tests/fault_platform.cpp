@@ -6,11 +6,6 @@
 namespace tarnvell {
 namespace {
 
-const char* const kNames[] = {"open folder", "open", "lookup", "create", "read",
-                              "identify",    "write", "copy",  "publish"};
-static_assert(sizeof kNames / sizeof kNames[0] == static_cast<int>(Op::kCount),
-              "one name for each operation");
-
 class InjectedCategoryImpl : public std::error_category {
  public:
   const char* name() const noexcept override { return "injected"; }
@@ -133,10 +128,6 @@ class FaultFolder : public Folder {
 };
 
 }  // namespace
-
-const char* NameOf(Op op) {
-  return op < Op::kCount ? kNames[static_cast<int>(op)] : "none";
-}
 
 const std::error_category& InjectedCategory() {
   static const InjectedCategoryImpl category;

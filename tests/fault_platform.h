@@ -27,8 +27,6 @@ enum class Op {
   kCount
 };
 
-const char* NameOf(Op op);
-
 // The category of injected failures, apart from every real one.
 const std::error_category& InjectedCategory();
 

@@ -22,7 +22,7 @@ std::string Pcx(const std::string& rest) {
 const std::string kText = "\x93\xfa\x96\x7b\r\nline 2\n";  // 日本
 const std::string kFont = Header(64, 130, 194, 13) + Pcx("ab") + kText;
 
-const char kSplitDone[] = "確認: 分割を完了しました\n";
+const char kSplitDone[] = "Information: The split is complete.\n";
 
 TEST(Options, ListShowsEachContainerAndWritesNothing) {
   TempDir dir;

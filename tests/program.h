@@ -37,7 +37,7 @@ inline pid_t Spawn(const std::string& cwd, std::vector<std::string> args,
         chdir(cwd.c_str()) != 0)
       _exit(127);
     alarm(30);  // a run that hangs fails instead of stalling the suite
-    // No language: the notices in the documents' Japanese, the rest in English.
+    // No language: English.
     for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
       unsetenv(name);
     if (setup) setup();

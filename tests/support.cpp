@@ -119,13 +119,6 @@ std::string Bytes(size_t n, uint32_t seed) {
   return s;
 }
 
-tarnvell::DropList Drop(std::vector<std::string> paths) {
-  tarnvell::DropList d;
-  d.count = static_cast<uint32_t>(paths.size());
-  d.paths = std::move(paths);
-  return d;
-}
-
 std::string DropOutcome::Ending() const {
   if (result.kind() == tarnvell::DropResult::Kind::kStopped)
     return tarnvell::StopMessage(result.stop(), result.stop().file);
@@ -134,7 +127,7 @@ std::string DropOutcome::Ending() const {
 
 DropOutcome DropFiles(std::vector<std::string> paths, tarnvell::Platform& platform) {
   RecordingSink sink;
-  const auto result = tarnvell::HandleDrop(Drop(std::move(paths)), sink, platform);
+  const auto result = tarnvell::HandleDrop({std::move(paths)}, sink, platform);
   return {result, sink.shown};
 }
 

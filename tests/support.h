@@ -61,9 +61,6 @@ class RecordingSink : public tarnvell::MessageSink {
   std::vector<int> shown;
 };
 
-// A drop of the given paths.
-tarnvell::DropList Drop(std::vector<std::string> paths);
-
 // One drop handled: how it ended and the notices it showed.
 struct DropOutcome {
   tarnvell::DropResult result;

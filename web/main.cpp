@@ -7,8 +7,11 @@
 #include <string>
 
 #include "core/drop.h"
-#include "frontend/language.h"
+#include "language/language.h"
 #include "web/web_platform.h"
+
+// The reader's texts, as the page chose them (texts.cpp).
+const tarnvell::Texts& PageTexts();
 
 EM_JS(int, page_drop_count, (), { return pageFiles.count(); });
 EM_JS(int, page_name_bytes, (int index), {
@@ -17,13 +20,9 @@ EM_JS(int, page_name_bytes, (int index), {
 EM_JS(void, page_name, (int index, char* out, int size), {
   stringToUTF8(pageFiles.name(index), out >>> 0, size);
 });
-// Shows one dialog and returns once it is dismissed; texts are CP932 (the
-// documents' Japanese notices) or UTF-8 (other notices, stops).
-EM_ASYNC_JS(void, page_dialog, (const char* caption, int captionBytes,
-                                const char* text, int textBytes, int cp932), {
-  const decode = (at, n) => new TextDecoder(cp932 ? "shift_jis" : "utf-8")
-      .decode(HEAPU8.slice(at >>> 0, (at >>> 0) + n));
-  await pageDialog(decode(caption, captionBytes), decode(text, textBytes));
+// Shows one dialog, its texts in UTF-8, and returns once it is dismissed.
+EM_ASYNC_JS(void, page_dialog, (const char* caption, const char* text), {
+  await pageDialog(UTF8ToString(caption >>> 0), UTF8ToString(text >>> 0));
 });
 EM_JS(void, page_offer, (int handle, const char* name), {
   pageFiles.offer(handle, UTF8ToString(name >>> 0));
@@ -31,20 +30,10 @@ EM_JS(void, page_offer, (int handle, const char* name), {
 
 namespace {
 
-void Dialog(const std::string& caption, const std::string& text, bool cp932) {
-  page_dialog(caption.data(), static_cast<int>(caption.size()), text.data(),
-              static_cast<int>(text.size()), cp932 ? 1 : 0);
-}
-
 class DialogSink : public tarnvell::MessageSink {
  public:
   void Show(const tarnvell::Notice& notice) override {
-    // In Japanese the documents' own CP932 texts, as they always were.
-    if (tarnvell::UserTexts().DocumentsNotices()) {
-      Dialog(notice.caption, notice.text, true);
-    } else {
-      Dialog(tarnvell::Tr(notice.englishCaption), tarnvell::Tr(notice.english), false);
-    }
+    page_dialog(PageTexts()(notice.caption), PageTexts()(notice.text));
   }
 };
 
@@ -61,15 +50,14 @@ std::string DroppedName(int index) {
 // (tarnvell::DropResult::Kind).
 extern "C" EMSCRIPTEN_KEEPALIVE int tarnvell_drop() {
   tarnvell::DropList drop;
-  drop.count = static_cast<uint32_t>(page_drop_count());
-  for (uint32_t i = 0; i < drop.count; ++i)
-    drop.paths.push_back(DroppedName(static_cast<int>(i)));
+  for (int i = 0; i < page_drop_count(); ++i) drop.paths.push_back(DroppedName(i));
   tarnvell::WebPlatform platform(drop.paths);
   DialogSink sink;
   const tarnvell::DropResult result = tarnvell::HandleDrop(drop, sink, platform);
   if (result.kind() == tarnvell::DropResult::Kind::kStopped)
-    Dialog("Tarnvell", tarnvell::UserStopMessage(result.stop(), result.stop().file),
-           false);
+    page_dialog("Tarnvell",
+                tarnvell::StopMessage(result.stop(), result.stop().file, PageTexts())
+                    .c_str());
   for (const tarnvell::PlacedOutput& out : platform.Outputs())
     page_offer(out.handle, out.name.c_str());
   return static_cast<int>(result.kind());

@@ -3,27 +3,25 @@
 // chosen one; notices and stops follow the same choice.
 #include <emscripten/emscripten.h>
 
-#include <string>
-#include <vector>
+#include "language/language.h"
 
-#include "frontend/language.h"
+namespace {
+
+// The reader's texts, chosen once when the page starts; English until then.
+tarnvell::Texts g_texts;
+
+}  // namespace
+
+const tarnvell::Texts& PageTexts() { return g_texts; }
 
 // Chooses the first of the colon-separated languages that has a catalog
 // (English when none has); returns the catalog's name ("en", "pt_BR").
 extern "C" EMSCRIPTEN_KEEPALIVE const char* tarnvell_language(const char* list) {
-  std::vector<std::string> languages(1);
-  for (const char* at = list; *at != '\0'; ++at) {
-    if (*at == ':') {
-      languages.emplace_back();
-    } else {
-      languages.back() += *at;
-    }
-  }
-  tarnvell::SetUserTexts(tarnvell::Texts::For(languages));
-  return tarnvell::UserTexts().Name().c_str();
+  g_texts = tarnvell::Texts::For(tarnvell::LanguageList(list));
+  return g_texts.Name().c_str();
 }
 
 // One of the page's English texts in the chosen language.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* tarnvell_text(const char* english) {
-  return tarnvell::Tr(english);
+  return g_texts(english);
 }

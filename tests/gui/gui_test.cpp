@@ -4,6 +4,9 @@
 // line's tests.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -15,9 +18,9 @@
 #include <QUrl>
 
 #include "gui/window.h"
-#include "frontend/posix.h"
 #include "platform/posix_platform.h"
-#include "tests/support.h"
+#include "platform/posix_signals.h"
+#include "tests/program.h"
 
 namespace {
 
@@ -82,7 +85,8 @@ struct Fixture {
   RecordingPresenter presenter;
   tarnvell::PosixPlatform platform;
   std::string start = tarnvell::CurrentDir();
-  tarnvell::DropWindow window{presenter, platform};
+  tarnvell::Texts texts = tarnvell::Texts::For({"ja"});
+  tarnvell::DropWindow window{presenter, platform, texts};
 };
 
 TEST(GuiDrag, TakesOnlyDragsWhoseEveryItemIsALocalFile) {
@@ -133,6 +137,7 @@ TEST(GuiDrop, ReleasesTheDragThenJoinsRefusingDropsWhileTheBoxIsUp) {
 
 TEST(GuiDrop, AStoppedDropShowsAWarningNamingTheFileAndReason) {
   Fixture f;
+  f.texts = tarnvell::Texts();  // in English
   TempDir dir;
   const std::string missing = dir / "gone.fnt";
   f.window.Enqueue({missing});
@@ -142,6 +147,39 @@ TEST(GuiDrop, AStoppedDropShowsAWarningNamingTheFileAndReason) {
   EXPECT_EQ(f.presenter.boxes[0].text,
             QString::fromStdString(missing + ": opening: No such file or directory"));
   EXPECT_TRUE(f.presenter.boxes[0].warning);
+}
+
+// Whether a task's /proc status file shows `sig` blocked.
+bool Blocks(const std::string& statusFile, int sig) {
+  const std::string status = testing_support::ReadFile(statusFile);
+  const size_t at = status.find("SigBlk:");
+  return at != std::string::npos &&
+         (std::stoull(status.substr(at + 7), nullptr, 16) >> (sig - 1) & 1);
+}
+
+// The window's toolkit starts threads of its own: none of them may take a
+// signal, or the clean-up would be skipped; only the clean-up thread waits
+// for them (and so shows them unblocked while it waits).
+TEST(GuiProgram, EndsCleanlyOnSigterm) {
+  testing_support::TempDir dir, streams;
+  pid_t pid = testing_support::StartWriting(TARNVELL_GUI_PROGRAM, dir, streams,
+                           [] { setenv("QT_QPA_PLATFORM", "offscreen", 1); });
+  ASSERT_GT(pid, 0);
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  int waiting = 0;
+  for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+    const std::string at = task.path().string();
+    if (testing_support::ReadFile(at + "/comm") == std::string(tarnvell::kSignalThread) + "\n")
+      ++waiting;
+    else
+      EXPECT_TRUE(Blocks(at + "/status", SIGTERM)) << at;
+  }
+  EXPECT_EQ(waiting, 1);
+  kill(pid, SIGTERM);
+  int signal = 0;
+  testing_support::Wait(pid, streams, &signal);
+  EXPECT_EQ(signal, SIGTERM);
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"k.fnt"});
 }
 
 }  // namespace

@@ -161,7 +161,7 @@ TEST(Win32Platform, AReplaceThatLosesTheEarlierFileNeverLosesTheNewOne) {
     ReplaceLosesTheEarlierFile platform;
     platform.moveFailsToo = moveFailsToo;
     RecordingSink sink;
-    const auto result = HandleDrop(Drop({dir / "r.fnt"}), sink, platform);
+    const auto result = HandleDrop({{dir / "r.fnt"}}, sink, platform);
     const std::vector<std::string> names = dir.List();
     if (!moveFailsToo) {  // moved into place: the drop goes on
       EXPECT_EQ(sink.shown, std::vector<int>{2});
@@ -171,7 +171,7 @@ TEST(Win32Platform, AReplaceThatLosesTheEarlierFileNeverLosesTheNewOne) {
     }
     // It stops silently and keeps the only copy.
     ASSERT_EQ(result.kind(), DropResult::Kind::kStopped);
-    EXPECT_EQ(result.stop().step, Step::kPlace);
+    EXPECT_EQ(result.stop().status.step, Step::kPlace);
     EXPECT_TRUE(sink.shown.empty());
     ASSERT_EQ(names.size(), 3u);  // the scratch file, r.fnt and the folder r.pcx
     EXPECT_EQ(ReadFile(dir / names[0]), "NEW") << names[0];

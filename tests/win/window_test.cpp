@@ -218,8 +218,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   HINSTANCE instance = GetModuleHandleA(nullptr);
+  const tarnvell::Texts texts = tarnvell::Texts::For(tarnvell::UserLanguages());
   if (tarnvell::RegisterMainClass(instance) == 0 ||
-      (g_window = tarnvell::CreateMainWindow(instance)) == nullptr) {
+      (g_window = tarnvell::CreateMainWindow(instance, texts)) == nullptr) {
     std::fprintf(stderr, "window_tests: cannot create the window\n");
     return 2;
   }

@@ -1,61 +1,15 @@
-#include "frontend/posix.h"
+#include "platform/posix_signals.h"
 
-#include <iconv.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <thread>
 #include <vector>
 
-#include "frontend/language.h"
 #include "platform/posix_platform.h"
 
 namespace tarnvell {
-
-std::string Utf8FromCp932(const char* text) {
-  std::string out;
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return text;
-  size_t inLeft = std::strlen(text);
-  char* in = const_cast<char*>(text);
-  char buffer[512];
-  while (inLeft > 0) {
-    char* at = buffer;
-    size_t outLeft = sizeof buffer;
-    size_t r = iconv(cd, &in, &inLeft, &at, &outLeft);
-    out.append(buffer, static_cast<size_t>(at - buffer));
-    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-      out.append(in, inLeft);  // keep what cannot be converted as it is
-      break;
-    }
-  }
-  iconv_close(cd);
-  return out;
-}
-
-std::string NoticeUtf8(const char* cp932, const char* english) {
-  return UserTexts().DocumentsNotices() ? Utf8FromCp932(cp932) : Tr(english);
-}
-
-std::string CurrentDir() {
-  std::string cwd;
-  for (size_t size = 256;; size *= 2) {
-    cwd.resize(size);
-    if (getcwd(&cwd[0], size) != nullptr) break;
-    if (errno != ERANGE) return std::string();
-  }
-  cwd.resize(std::strlen(cwd.c_str()));
-  return cwd;
-}
-
-std::string AbsolutePath(const std::string& path, const std::string& cwd) {
-  if (path == "." && !cwd.empty()) return cwd;  // the current folder itself
-  if ((!path.empty() && path[0] == '/') || cwd.empty()) return path;
-  return cwd.back() == '/' ? cwd + path : cwd + "/" + path;
-}
 
 namespace {
 

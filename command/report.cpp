@@ -1,8 +1,7 @@
-#include "frontend/report.h"
+#include "command/report.h"
 
 #include "core/outcome.h"
-#include "frontend/language.h"
-#include "frontend/options.h"
+#include "language/text.h"
 
 namespace tarnvell {
 namespace {
@@ -44,41 +43,36 @@ const char* KindText(TextKind k) { return kTextKinds[static_cast<size_t>(k)].tex
 const char* KindKey(TextKind k) { return kTextKinds[static_cast<size_t>(k)].key; }
 
 // The problems in the user's language, one after the other.
-std::string Problems(const Inspection& r) {
+std::string Problems(const Inspection& r, const Texts& texts) {
   std::string out;
-  for (Problem p : r.problems) out += (out.empty() ? "" : "; ") + std::string(Tr(ProblemText(p)));
+  for (Problem p : r.problems) out += (out.empty() ? "" : "; ") + std::string(texts(ProblemText(p)));
   return out;
 }
 
 // A member's lines of a --list block: where a split writes it, where it lies.
-std::string MemberLines(const char* what, const MemberView& m) {
-  std::string out = "  " + std::string(Tr(what));
+std::string MemberLines(const char* what, const MemberView& m,
+                        const Texts& texts) {
+  std::string out = "  " + std::string(texts(what));
   if (m.output) out += " -> " + Printable(m.output->Path());
-  out += "\n    " + Fill(Tr("offset %s, length %s"), {Number(m.offset), Number(m.length)});
+  out += "\n    " + Fill(texts("offset %s, length %s"), {Number(m.offset), Number(m.length)});
   if (m.pastEnd > 0)
-    out += Fill(Tr(", past the end of the file: %s (a split writes zeros)"),
+    out += Fill(texts(", past the end of the file: %s (a split writes zeros)"),
                 {Number(m.pastEnd)});
   return out + "\n";
 }
 
-std::string PcxLine(const Inspection& r) {
-  if (!r.pcx) return std::string("    ") + Tr("no PCX header") + "\n";
+std::string PcxLine(const Inspection& r, const Texts& texts) {
+  if (!r.pcx) return std::string("    ") + texts("no PCX header") + "\n";
   const PcxHeader& h = *r.pcx;
   return "    " +
-         Fill(Tr("PCX: %s x %s pixels, bits per pixel: %s, planes: %s, version %s, %s"),
+         Fill(texts("PCX: %s x %s pixels, bits per pixel: %s, planes: %s, version %s, %s"),
               {Number(h.width), Number(h.height), Number(h.bitsPerPixel),
                Number(h.planes), Number(h.version),
-               Tr(h.runLength ? "run-length encoded" : "not encoded")}) +
+               texts(h.runLength ? "run-length encoded" : "not encoded")}) +
          "\n";
 }
 
 std::string Quoted(const std::string& s) { return JsonString(s); }
-
-// "STEP: REASON", in English for scripts, as a stop message ends.
-std::string FailureText(const Status& s) {
-  const std::string step = s.step != Step::kNone ? std::string(StepText(s.step)) + ": " : "";
-  return step + s.code.message();
-}
 
 std::string JsonMember(const char* kind, const MemberView& m, const std::string& details) {
   return std::string("      {\"kind\": \"") + kind + "\", \"name\": " +
@@ -120,30 +114,30 @@ std::string JsonFile(const Inspection& r) {
 
 }  // namespace
 
-std::string ReadFailure(const Inspection& r) {
-  return UserStopMessage(Stop{r.status.code, r.status.step, r.file}, Printable(r.file));
+std::string ReadFailure(const Inspection& r, const Texts& texts) {
+  return StopMessage(Stop{r.status, r.file}, Printable(r.file), texts);
 }
 
-std::string ListBlock(const Inspection& r) {
+std::string ListBlock(const Inspection& r, const Texts& texts) {
   const std::string file = Printable(r.file);
   if (!r.status.ok()) return "";
   if (!r.container)
-    return Fill(Tr("%s: not a font container: %s"), {file, Problems(r)}) + "\n";
-  std::string out = Fill(Tr("%s: font container, size %s"), {file, Number(r.size)}) + "\n";
-  out += MemberLines("image member", r.image) + PcxLine(r);
-  out += MemberLines("text member", r.text) + "    " +
-         Fill(Tr("lines: %s, %s"), {Number(r.lines), Tr(KindText(r.textKind))}) + "\n";
+    return Fill(texts("%s: not a font container: %s"), {file, Problems(r, texts)}) + "\n";
+  std::string out = Fill(texts("%s: font container, size %s"), {file, Number(r.size)}) + "\n";
+  out += MemberLines("image member", r.image, texts) + PcxLine(r, texts);
+  out += MemberLines("text member", r.text, texts) + "    " +
+         Fill(texts("lines: %s, %s"), {Number(r.lines), texts(KindText(r.textKind))}) + "\n";
   if (r.uncovered > 0)
-    out += "  " + Fill(Tr("bytes that no member covers: %s"), {Number(r.uncovered)}) + "\n";
+    out += "  " + Fill(texts("bytes that no member covers: %s"), {Number(r.uncovered)}) + "\n";
   for (Problem p : r.problems)
-    out += "  " + Fill(Tr("problem: %s"), {Tr(ProblemText(p))}) + "\n";
+    out += "  " + Fill(texts("problem: %s"), {texts(ProblemText(p))}) + "\n";
   return out;
 }
 
-std::string TestLine(const Inspection& r) {
-  if (!r.status.ok()) return ReadFailure(r) + "\n";
-  if (r.ok()) return Fill(Tr("%s: OK"), {Printable(r.file)}) + "\n";
-  return Printable(r.file) + ": " + Problems(r) + "\n";
+std::string TestLine(const Inspection& r, const Texts& texts) {
+  if (!r.status.ok()) return ReadFailure(r, texts) + "\n";
+  if (r.ok()) return Fill(texts("%s: OK"), {Printable(r.file)}) + "\n";
+  return Printable(r.file) + ": " + Problems(r, texts) + "\n";
 }
 
 std::string JsonReport(const std::vector<Inspection>& inspections) {

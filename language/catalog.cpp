@@ -1,4 +1,4 @@
-#include "frontend/catalog.h"
+#include "language/catalog.h"
 
 #include <cstring>
 

@@ -1,9 +1,8 @@
-#include "frontend/language.h"
+#include "language/language.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 
 namespace tarnvell {
 
@@ -74,9 +73,18 @@ std::string CatalogName(const std::string& language) {
   return "";
 }
 
+std::vector<std::string> LanguageList(const char* list) {
+  std::vector<std::string> languages;
+  for (const char* at = list; at != nullptr && *at != '\0';) {
+    const char* end = std::strchr(at, ':');
+    languages.emplace_back(at, end != nullptr ? end - at : std::strlen(at));
+    at = end != nullptr ? end + 1 : nullptr;
+  }
+  return languages;
+}
+
 Texts Texts::For(const std::vector<std::string>& languages) {
   Texts texts;
-  texts.name_ = "en";
   for (const std::string& language : languages) {
     const std::string name = CatalogName(language);
     if (name.empty()) continue;
@@ -95,13 +103,7 @@ Texts Texts::FromEnvironment() {
     if (locale != nullptr && *locale != '\0') break;
   }
   if (NoLanguage(locale)) return Texts();
-  std::vector<std::string> languages;
-  const char* list = std::getenv("LANGUAGE");
-  for (const char* at = list; at != nullptr && *at != '\0';) {
-    const char* end = std::strchr(at, ':');
-    languages.emplace_back(at, end != nullptr ? end - at : std::strlen(at));
-    at = end != nullptr ? end + 1 : nullptr;
-  }
+  std::vector<std::string> languages = LanguageList(std::getenv("LANGUAGE"));
   if (languages.empty()) languages.push_back(locale);
   return For(languages);
 }
@@ -113,23 +115,6 @@ const char* Texts::operator()(const char* english) const {
 
 std::string Texts::operator()(const std::string& english) const {
   return (*this)(english.c_str());
-}
-
-namespace {
-Texts& Current() {
-  static Texts texts;
-  return texts;
-}
-}  // namespace
-
-const Texts& UserTexts() { return Current(); }
-
-void SetUserTexts(Texts texts) { Current() = std::move(texts); }
-
-std::string UserStopMessage(const Stop& stop, const std::string& shownFile) {
-  return StopMessage(stop, shownFile, [](const std::string& english) {
-    return UserTexts()(english);
-  });
 }
 
 }  // namespace tarnvell

@@ -1,13 +1,12 @@
-// The texts users read, in their language: the catalogs built from po/, the
-// choice of one by the user's languages, and the texts of the running program.
+// The texts users read, in their language: the catalogs built from po/ and
+// the choice of one by the user's languages, on every system.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "core/outcome.h"
-#include "frontend/catalog.h"
+#include "language/catalog.h"
 
 namespace tarnvell {
 
@@ -30,10 +29,18 @@ extern const char kChooseHint[];
 // in the code), or "" when there is none for that language.
 std::string CatalogName(const std::string& language);
 
+// The languages of a colon-separated list ("ja:de_DE"), in its order.
+std::vector<std::string> LanguageList(const char* list);
+
+// The Windows user's interface languages, most preferred first, as the
+// system names them ("fr-FR"); built for Windows only (windows.cpp).
+std::vector<std::string> UserLanguages();
+
+// The texts of one reader, passed to whatever shows them. Each text is
+// written in English in the code and translated by the reader's catalog.
 class Texts {
  public:
-  // No language at all: the notices in the documents' Japanese, every other
-  // text in English.
+  // English: the texts as written in the code.
   Texts() = default;
 
   // The first of the languages, in order, that has a catalog; English when
@@ -42,36 +49,22 @@ class Texts {
 
   // The user's language as the command line and the Qt window take it, in
   // the GNU order: LANGUAGE (a colon-separated list; only when the locale is
-  // not C), then LC_ALL, LC_MESSAGES, LANG. Unset, C or POSIX is no language.
-  // The locale need not exist on the machine.
+  // not C), then LC_ALL, LC_MESSAGES, LANG. Unset, C, C.UTF-8 or POSIX is
+  // no language, and that is English. The locale need not exist on the
+  // machine.
   static Texts FromEnvironment();
 
-  // "" for no language, "en", or a catalog's name.
+  // "en", or a catalog's name.
   const std::string& Name() const { return name_; }
 
-  // True where notices show the documents' own Japanese texts: in Japanese
-  // and with no language.
-  bool DocumentsNotices() const { return name_.empty() || name_ == "ja"; }
-
-  // The translation of an English text, or the text itself.
+  // The translation of an English text, or the text itself; so a Texts is
+  // also a Translate (core/outcome.h) for stop messages.
   const char* operator()(const char* english) const;
   std::string operator()(const std::string& english) const;
 
  private:
-  std::string name_;
+  std::string name_ = "en";
   Catalog catalog_;
 };
-
-// The texts of the running program: chosen once at its start, no language
-// until then.
-const Texts& UserTexts();
-void SetUserTexts(Texts texts);
-
-// An English text in the user's language.
-inline const char* Tr(const char* english) { return UserTexts()(english); }
-
-// StopMessage with the step and the program's own reasons in the user's
-// language; the system's error texts stay as the system gives them.
-std::string UserStopMessage(const Stop& stop, const std::string& shownFile);
 
 }  // namespace tarnvell

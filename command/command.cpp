@@ -1,12 +1,13 @@
-#include "frontend/command.h"
+#include "command/command.h"
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
+#include "command/report.h"
 #include "core/drop.h"
 #include "core/inspect.h"
-#include "frontend/language.h"
-#include "frontend/options.h"
-#include "frontend/report.h"
+#include "language/text.h"
 
 namespace tarnvell {
 namespace {
@@ -42,8 +43,8 @@ const char kCommandOptions[] =
     "  -n, --no-clobber\n"
     "                 write nothing when any output exists already\n";
 
-std::string Usage(const std::string& name) {
-  std::string text = UsageText(kUsage, kCommandOptions);
+std::string Usage(const std::string& name, const Texts& texts) {
+  std::string text = UsageText(texts, kUsage, kCommandOptions);
   for (size_t at = text.find("%s"); at != std::string::npos; at = text.find("%s", at))
     text.replace(at, 2, name);
   return text;
@@ -52,11 +53,11 @@ std::string Usage(const std::string& name) {
 // Completions go to standard output, refusals to standard error.
 class NoticePrinter : public MessageSink {
  public:
-  explicit NoticePrinter(Console& console) : console_(console) {}
+  NoticePrinter(Console& console, const Texts& texts)
+      : console_(console), texts_(texts) {}
   void Show(const Notice& notice) override {
-    const std::string line =
-        console_.NoticeText(notice.caption, notice.englishCaption) + ": " +
-        console_.NoticeText(notice.text, notice.english) + "\n";
+    const std::string line = std::string(texts_(notice.caption)) + ": " +
+                             texts_(notice.text) + "\n";
     if (notice.Completes())
       console_.Out(line);
     else
@@ -65,16 +66,15 @@ class NoticePrinter : public MessageSink {
 
  private:
   Console& console_;
+  const Texts& texts_;
 };
 
 // The arguments are one drop; a stop names each file it stopped on in full.
-int Drop(const Arguments& args, const char* name, Platform& platform,
-         Console& console) {
-  DropList drop;
-  drop.paths = args.files;
-  drop.count = static_cast<uint32_t>(drop.paths.size());
-  NoticePrinter printer(console);
-  const DropResult result = HandleDrop(drop, printer, platform, args.drop);
+int Drop(const Arguments& args, const char* name, const Texts& texts,
+         Platform& platform, Console& console) {
+  NoticePrinter printer(console, texts);
+  const DropResult result =
+      HandleDrop(DropList{args.files}, printer, platform, args.drop);
   if (result.kind() != DropResult::Kind::kStopped)
     return result.completed() ? kExitDone : kExitFailed;
   const Stop& stop = result.stop();
@@ -82,13 +82,13 @@ int Drop(const Arguments& args, const char* name, Platform& platform,
   files.insert(files.end(), stop.more.begin(), stop.more.end());
   for (const std::string& file : files)
     console.Err(std::string(name) + ": " +
-                UserStopMessage(stop, Printable(console.FullPath(file))) + "\n");
+                StopMessage(stop, Printable(console.FullPath(file)), texts) + "\n");
   return kExitFailed;
 }
 
 // Every file is looked at, whatever the ones before it held.
-int Look(const Arguments& args, const char* name, Platform& platform,
-         Console& console) {
+int Look(const Arguments& args, const char* name, const Texts& texts,
+         Platform& platform, Console& console) {
   std::vector<Inspection> all;
   bool passed = true, listed = false;
   for (const std::string& file : args.files) {
@@ -97,11 +97,11 @@ int Look(const Arguments& args, const char* name, Platform& platform,
     if (args.json) {
       all.push_back(std::move(r));
     } else if (args.mode == Mode::kTest) {
-      console.Out(TestLine(r));
+      console.Out(TestLine(r, texts));
     } else if (!r.status.ok()) {
-      console.Err(std::string(name) + ": " + ReadFailure(r) + "\n");
+      console.Err(std::string(name) + ": " + ReadFailure(r, texts) + "\n");
     } else {
-      console.Out((listed ? "\n" : "") + ListBlock(r));  // blocks apart
+      console.Out((listed ? "\n" : "") + ListBlock(r, texts));  // blocks apart
       listed = true;
     }
   }
@@ -111,36 +111,63 @@ int Look(const Arguments& args, const char* name, Platform& platform,
 
 }  // namespace
 
-int RunCommandLine(int argc, const char* const* argv, const char* name,
-                   Platform& platform, Console& console) {
-  const Arguments args = ParseArguments(argc, argv, true);
-  int code = kExitUsage;
+void StdioConsole::Out(const std::string& text) { Write(stdout, text); }
+void StdioConsole::Err(const std::string& text) { Write(stderr, text); }
+
+std::string StdioConsole::Lost() {
+  errno = 0;
+  if (lostError_ == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout)))
+    lostError_ = errno != 0 ? errno : EIO;
+  return lostError_ == 0 ? std::string() : std::strerror(lostError_);
+}
+
+void StdioConsole::Write(std::FILE* stream, const std::string& text) {
+  errno = 0;
+  if (std::fputs(text.c_str(), stream) < 0 || std::fflush(stream) != 0) {
+    if (lostError_ == 0) lostError_ = errno != 0 ? errno : EIO;
+  }
+}
+
+int AnswerRequest(const Arguments& args, const char* name,
+                  const std::string& usage, const Texts& texts, Console& console) {
   switch (args.request) {
     case Request::kHelp:
-      console.Out(Usage(name));
-      code = kExitDone;
-      break;
+      console.Out(usage);
+      return Finish(name, kExitDone, texts, console);
     case Request::kVersion:
       console.Out(std::string(name) + " " + TARNVELL_VERSION + "\n");
-      code = kExitDone;
-      break;
+      return Finish(name, kExitDone, texts, console);
     case Request::kUnknownOption:
     case Request::kBadUsage:
-      console.Err(UsageError(args, name) + Usage(name));
+      console.Err(UsageError(args, name, texts) + usage);
       break;
     case Request::kFiles:
-      if (args.files.empty())
-        console.Err(Usage(name));
-      else if (args.mode == Mode::kDrop)
-        code = Drop(args, name, platform, console);
-      else
-        code = Look(args, name, platform, console);
       break;
   }
+  return Finish(name, kExitUsage, texts, console);
+}
+
+int Finish(const char* name, int code, const Texts& texts, Console& console) {
   const std::string lost = console.Lost();
   if (lost.empty()) return code;
-  console.Err(Fill(Tr("%s: standard output: %s\n"), {name, lost}));
+  console.Err(Fill(texts("%s: standard output: %s\n"), {name, lost}));
   return kExitFailed;
+}
+
+int RunCommandLine(int argc, const char* const* argv, const char* name,
+                   const Texts& texts, Platform& platform, Console& console) {
+  const Arguments args = ParseArguments(argc, argv, true);
+  const std::string usage = Usage(name, texts);
+  if (args.request != Request::kFiles)
+    return AnswerRequest(args, name, usage, texts, console);
+  int code = kExitUsage;
+  if (args.files.empty())
+    console.Err(usage);
+  else if (args.mode == Mode::kDrop)
+    code = Drop(args, name, texts, platform, console);
+  else
+    code = Look(args, name, texts, platform, console);
+  return Finish(name, code, texts, console);
 }
 
 }  // namespace tarnvell

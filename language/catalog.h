@@ -18,9 +18,6 @@ class Catalog {
   // The translation of `english`, or null when the catalog has none.
   const char* Find(const char* english) const;
 
-  // How many texts it knows (the header entry included).
-  uint32_t Count() const { return count_; }
-
  private:
   uint32_t Word(uint64_t at) const;
   // The string of entry i of the table at `table` (within the bytes, as
