@@ -196,8 +196,9 @@ TEST(Program, ChoosesFilesInTheOpenDialogByCtrlOOrAClick) {
   HWND window = WaitForWindow(run.info.dwProcessId, 30000);
   ASSERT_NE(window, nullptr);
   SetForegroundWindow(window);
-  std::vector<INPUT> keys(4, INPUT{INPUT_KEYBOARD});
+  std::vector<INPUT> keys(4);
   for (int i = 0; i < 4; ++i) {
+    keys[i].type = INPUT_KEYBOARD;
     keys[i].ki.wVk = i == 0 || i == 3 ? VK_CONTROL : 'O';
     keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
   }
@@ -216,7 +217,8 @@ TEST(Program, ChoosesFilesInTheOpenDialogByCtrlOOrAClick) {
   RECT r = {};
   GetWindowRect(window, &r);
   SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  std::vector<INPUT> click(2, INPUT{INPUT_MOUSE});
+  std::vector<INPUT> click(2);
+  click[0].type = click[1].type = INPUT_MOUSE;
   click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
   click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
   Send(click);
