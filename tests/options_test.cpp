@@ -88,7 +88,9 @@ TEST(Options, TestGivesOneLinePerFileAndItsStatus) {
 TEST(Options, JsonIsOneDocumentWithAnObjectPerFile) {
   TempDir dir;
   WriteFile(dir / "good.fnt", kFont);
-  const std::string odd = "a\"\\\x01\xff.fnt";  // quote, backslash, control, not UTF-8
+  // Quote, backslash, control, and bytes that are not UTF-8: a lone byte, an
+  // overlong form, a surrogate, a code point past U+10FFFF.
+  const std::string odd = "a\"\\\x01\xff\xe0\x80\xaf\xed\xa0\x80\xf4\x90\x80\x80.fnt";
   WriteFile(dir / odd, Header(64, 0, 60, 4) + "1234");
   Result r = RunCli(dir.path(), {"--list", "--json", "good.fnt", odd, "gone.fnt"});
   EXPECT_EQ(r.status, 1);
@@ -108,7 +110,7 @@ TEST(Options, JsonIsOneDocumentWithAnObjectPerFile) {
     ]
   },
   {
-    "file": "a\"\\\u0001\\xFF.fnt",
+    "file": "a\"\\\u0001\\xFF\\xE0\\x80\\xAF\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80.fnt",
     "ok": false,
     "error": null,
     "problems": ["text_overlaps_header", "not_pcx"],
@@ -116,8 +118,8 @@ TEST(Options, JsonIsOneDocumentWithAnObjectPerFile) {
     "container": true,
     "uncovered_bytes": 4,
     "members": [
-      {"kind": "image", "name": "a\"\\\u0001\\xFF.pcx", "offset": 64, "length": 0, "past_end": 0, "pcx": null},
-      {"kind": "text", "name": "a\"\\\u0001\\xFF.txt", "offset": 60, "length": 4, "past_end": 0, "lines": 1, "looks_like": "other"}
+      {"kind": "image", "name": "a\"\\\u0001\\xFF\\xE0\\x80\\xAF\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80.pcx", "offset": 64, "length": 0, "past_end": 0, "pcx": null},
+      {"kind": "text", "name": "a\"\\\u0001\\xFF\\xE0\\x80\\xAF\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80.txt", "offset": 60, "length": 4, "past_end": 0, "lines": 1, "looks_like": "other"}
     ]
   },
   {
