@@ -65,15 +65,17 @@ TEST(Options, TestGivesOneLinePerFileAndItsStatus) {
   WriteFile(dir / "bad.fnt", "not a container at all, but long enough");
   WriteFile(dir / "cut.fnt", kFont.substr(0, 200));
   WriteFile(dir / "over.fnt", Header(64, 130, 190, 17) + Pcx("ab") + kText);
-  Result r = RunCli(dir.path(),
-                    {"--test", "good.fnt", "bad.fnt", "cut.fnt", "over.fnt", "gone.fnt"});
+  Result r = RunCli(dir.path(), {"--test", "good.fnt", "bad.fnt", "cut.fnt", "over.fnt",
+                                 "gone.fnt", "/", dir.path() + "/"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out,
             "good.fnt: OK\n"
             "bad.fnt: bad signature\n"
             "cut.fnt: the text member runs past the end of the file\n"
             "over.fnt: the members overlap each other\n"
-            "gone.fnt: opening: No such file or directory\n");
+            "gone.fnt: opening: No such file or directory\n"
+            "/: opening: Is a directory\n" +
+                dir.path() + "/: opening: Is a directory\n");
   EXPECT_EQ(RunCli(dir.path(), {"-t", "good.fnt"}).status, 0);
   for (auto args : std::vector<std::vector<std::string>>{
            {"-t", "-l", "good.fnt"}, {"--json", "good.fnt"}, {"-tn", "good.fnt"}, {"-t"}}) {
