@@ -51,18 +51,18 @@ std::string Acl(uint32_t owner, const std::vector<uint32_t>& users,
   return acl + entry(4, group, ~0u) + entry(0x10, mask, ~0u) + entry(0x20, other, ~0u);
 }
 
-// Runs the program as the plain user nobody, from a copy that user can reach
-// wherever the build is; `first` runs before it becomes nobody.
+// Runs the program as the plain user nobody (or `uid`), from a copy that user
+// can reach wherever the build is; `first` runs before it becomes that user.
 Result AsNobody(const std::string& cwd, std::vector<std::string> args,
-                const std::function<void()>& first = nullptr) {
+                const std::function<void()>& first = nullptr, uid_t uid = kNobody) {
   static const TempDir bin;
   const std::string program = bin / "tarnvell";
   WriteFile(program, ReadFile(TARNVELL_CLI));
   chmod(bin.path().c_str(), 0755);
   chmod(program.c_str(), 0755);
-  return RunCli(cwd, std::move(args), [first] {
+  return RunCli(cwd, std::move(args), [first, uid] {
     if (first) first();
-    if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
+    if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(uid) != 0)
       _exit(126);
   }, program);
 }
@@ -246,6 +246,25 @@ TEST(Posix, SignalsThatEndTheProgramLeaveNoScratchFile) {
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"k.fnt", "k.pcx"}));
     EXPECT_EQ(ReadFile(dir / "k.pcx"), "earlier");
   }
+}
+
+// A user with no process to spare (a user of its own, so no other process
+// counts): the program gets no clean-up thread, and runs without it.
+TEST(Posix, WithoutAThreadTheProgramStillRuns) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to act as a plain user";
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+  WriteFile(dir / "t.fnt", kFnt);
+  Result r = AsNobody(dir.path(), {"t.fnt"}, [] {
+    const struct rlimit one = {1, 1};
+    setrlimit(RLIMIT_NPROC, &one);
+    const char* asan = getenv("ASAN_OPTIONS");  // the leak check needs a thread
+    setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":detect_leaks=0").c_str(), 1);
+  }, 0x7ffe0000 + getpid() % 0x10000);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "確認: 分割を完了しました\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ReadFile(dir / "t.txt"), "tx");
 }
 
 // Where the system will not copy a range between two file systems, the
