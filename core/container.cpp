@@ -180,10 +180,12 @@ bool Transfer::CopyWhole(OpenInput& in, const Location& where, Output& out) {
   return Unchanged(in);
 }
 
-// A failure to record the entry is the folder's; any other, the file's.
+// A failure to record the entry is the folder's, or names the scratch file it
+// left; any other, the file's.
 bool Transfer::Publish(const Location& where, Output& out) {
   const Status s = out.Publish();
   if (s.ok()) return true;
+  if (!out.Leftover().empty()) return Fail(where.folder + out.Leftover(), s);
   return Fail(s.step == Step::kSync ? FolderName(where.folder) : where.Path(), s);
 }
 

@@ -73,6 +73,10 @@ class Output {
   // and kPlace leave the earlier file as it was; kSync comes after the move.
   // Call once.
   virtual Status Publish() = 0;
+
+  // The bare name of a scratch file that a failed Publish had to leave beside
+  // the placed file (step kSync), or "" when it left none.
+  virtual std::string Leftover() const { return ""; }
 };
 
 // An open folder. Every name is a bare name inside it. Closed by its

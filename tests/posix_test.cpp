@@ -187,6 +187,25 @@ TEST(Posix, FileSystemsWithoutModesOrOwnersStillTakeOutputs) {
   EXPECT_EQ(ReadFile(dir / "f.txt"), "tx");
 }
 
+// With -n where the system lacks the rename that keeps what stands at a
+// name, a second link takes it; a scratch name that cannot be removed then
+// is named, and the run fails.
+TEST(Posix, KeptNamesWithoutTheNoReplaceRename) {
+  TempDir dir;
+  WriteFile(dir / "n.fnt", kFnt);
+  Result r = RunCli(dir.path(), {"-n", "n.fnt"}, [] { Lacking("noreplace"); });
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"n.fnt", "n.pcx", "n.txt"}));
+  ASSERT_EQ(unlink((dir / "n.pcx").c_str()) | unlink((dir / "n.txt").c_str()), 0);
+  r = RunCli(dir.path(), {"-n", "n.fnt"}, [] { Lacking("removal"); });
+  EXPECT_EQ(r.status, 1);
+  const std::vector<std::string> names = dir.List();  // the leftover first
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(r.err, "tarnvell: " + (dir / names[0]) +
+                       ": recording the new file in its folder: Input/output error\n");
+  EXPECT_EQ(ReadFile(dir / "n.pcx"), "pcx");
+}
+
 // g, h and a read-only output, as a plain user: a drop box (mode 0733) that
 // the user may enter and create in but not list takes outputs, as a shell's
 // redirection would; an output the user may not replace stops the run with
