@@ -517,8 +517,10 @@ class PosixFolder : public Folder {
                       std::unique_ptr<Output>* output) override {
     struct stat st;
     const bool keep = existing == Existing::kKeep;
-    const bool replacing = !keep && fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                           S_ISREG(st.st_mode);
+    const bool there = !keep && fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    // Nothing replaces a folder: said before anything of the drop is placed.
+    if (there && S_ISDIR(st.st_mode)) return FailedErrno(Step::kPlace, EISDIR);
+    const bool replacing = there && S_ISREG(st.st_mode);
     // Replace only what a program opening it for writing could change.
     if (replacing && faccessat(fd_, name.c_str(), W_OK, AT_EACCESS) != 0)
       return Errno(Step::kPermissions);
