@@ -147,11 +147,10 @@ std::string TestLine(const Inspection& r) {
   return Printable(r.file) + ": " + Problems(r) + "\n";
 }
 
-std::string JsonReport(const std::vector<Inspection>& inspections) {
-  std::string out = "[";
-  for (size_t i = 0; i < inspections.size(); ++i)
-    out += (i == 0 ? "\n" : ",\n") + JsonFile(inspections[i]);
-  return out + (inspections.empty() ? "]\n" : "\n]\n");
+std::string JsonReport(const Inspection& inspection, size_t index) {
+  return (index == 0 ? "[\n" : ",\n") + JsonFile(inspection);
 }
+
+std::string JsonEnd(size_t count) { return count == 0 ? "[]\n" : "\n]\n"; }
 
 }  // namespace tarnvell

@@ -1,6 +1,7 @@
 // The command line's own options, each on real files through the real
 // program: --list, --test, --json, -C and --no-clobber.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,6 +137,17 @@ TEST(Options, JsonIsOneDocumentWithAnObjectPerFile) {
   }
 ]
 )");
+  // Written as the files are read: memory stays flat however many there are.
+  std::vector<std::string> many(20000, "good.fnt");
+  many.insert(many.begin(), {"--test", "--json"});
+  r = RunCli(dir.path(), many);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.substr(r.out.size() - 6), "  }\n]\n");
+#ifndef __SANITIZE_ADDRESS__
+  struct rusage usage = {};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  EXPECT_LT(usage.ru_maxrss, 32 << 10);  // KiB
+#endif
 }
 
 TEST(Options, DirectoryTakesTheOutputsAndLeavesTheInputs) {
