@@ -420,7 +420,7 @@ Status Win32Folder::CreateOutput(const std::string& name, Existing existing,
   return Win32Failure(Step::kCreate, ERROR_FILE_EXISTS);
 }
 
-PathRules Win32Platform::Rules() const { return {'\\'}; }
+PathRules Win32Platform::Rules() const { return {'\\', typedPaths_ ? '/' : '\0'}; }
 
 Status Win32Platform::OpenFolder(const std::string& path,
                                  std::unique_ptr<Folder>* folder) {
