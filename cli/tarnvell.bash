@@ -3,7 +3,7 @@
 # folders on the way to them.
 _tarnvell() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local IFS=$'\n' word i  # file names may hold spaces
+  local IFS=$'\n' word words i  # file names may hold spaces
   COMPREPLY=()
   # "--directory=DIR" arrives as three words: the option, "=" and DIR.
   if [[ $cur == = ]]; then
@@ -11,19 +11,22 @@ _tarnvell() {
   elif [[ $prev == = ]]; then
     prev=${COMP_WORDS[COMP_CWORD - 2]}
   fi
-  if [[ $prev == -C || $prev == --directory ]]; then
-    COMPREPLY=($(compgen -d -- "$cur"))
+  # -C, or a cluster of one-letter options ending in it (-nC).
+  if [[ $prev =~ ^-[ltnhV]*C$ || $prev == --directory ]]; then
+    mapfile -t COMPREPLY < <(compgen -d -- "$cur")
     return
   fi
   for ((i = 1; i < COMP_CWORD; i++)); do
     [[ ${COMP_WORDS[i]} == -- ]] && break
   done
   if [[ $cur == -* && $i == "$COMP_CWORD" ]]; then
-    COMPREPLY=($(compgen -W $'--list\n--test\n--json\n--directory=\n--no-clobber\n--help\n--version' -- "$cur"))
+    mapfile -t COMPREPLY < <(compgen -W $'--list\n--test\n--json\n--directory=\n--no-clobber\n--help\n--version' -- "$cur")
     [[ ${COMPREPLY[0]} == *= ]] && compopt -o nospace
     return
   fi
-  for word in $(compgen -f -- "$cur"); do
+  # Read as lines: a name is never taken for a pattern ("font[1].fnt", "*.fnt").
+  mapfile -t words < <(compgen -f -- "$cur")
+  for word in "${words[@]}"; do
     case ${word,,} in
       *.fnt | *.pcx | *.txt) COMPREPLY+=("$word") ;;
       *) [[ -d $word ]] && COMPREPLY+=("$word") ;;

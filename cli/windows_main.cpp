@@ -80,7 +80,7 @@ int main() {
 
   // The user's interface languages, as the window takes them.
   const tarnvell::Texts texts = tarnvell::Texts::For(tarnvell::UserLanguages());
-  tarnvell::Win32Platform platform;
+  tarnvell::Win32Platform platform(true);  // typed paths: "/" separates too
   WindowsConsole console;
   return tarnvell::RunCommandLine(argc, argv.data(), "tarnvell-cli", texts, platform,
                                   console);

@@ -86,16 +86,17 @@ int Drop(const Arguments& args, const char* name, const Texts& texts,
   return kExitFailed;
 }
 
-// Every file is looked at, whatever the ones before it held.
+// Every file is looked at, whatever the ones before it held; JSON is written
+// as each file is read, so memory does not grow with their number.
 int Look(const Arguments& args, const char* name, const Texts& texts,
          Platform& platform, Console& console) {
-  std::vector<Inspection> all;
+  size_t looked = 0;
   bool passed = true, listed = false;
   for (const std::string& file : args.files) {
     Inspection r = InspectContainer(file, platform, args.drop);
     passed = passed && (args.mode == Mode::kTest ? r.ok() : r.status.ok() && r.container);
     if (args.json) {
-      all.push_back(std::move(r));
+      console.Out(JsonReport(r, looked++));
     } else if (args.mode == Mode::kTest) {
       console.Out(TestLine(r, texts));
     } else if (!r.status.ok()) {
@@ -105,7 +106,7 @@ int Look(const Arguments& args, const char* name, const Texts& texts,
       listed = true;
     }
   }
-  if (args.json) console.Out(JsonReport(all));
+  if (args.json) console.Out(JsonEnd(looked));
   return passed ? kExitDone : kExitFailed;
 }
 

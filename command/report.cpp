@@ -136,15 +136,15 @@ std::string ListBlock(const Inspection& r, const Texts& texts) {
 
 std::string TestLine(const Inspection& r, const Texts& texts) {
   if (!r.status.ok()) return ReadFailure(r, texts) + "\n";
-  if (r.ok()) return Fill(texts("%s: OK"), {Printable(r.file)}) + "\n";
+  // "FILE: OK" in every language, as scripts match it.
+  if (r.ok()) return Printable(r.file) + ": OK\n";
   return Printable(r.file) + ": " + Problems(r, texts) + "\n";
 }
 
-std::string JsonReport(const std::vector<Inspection>& inspections) {
-  std::string out = "[";
-  for (size_t i = 0; i < inspections.size(); ++i)
-    out += (i == 0 ? "\n" : ",\n") + JsonFile(inspections[i]);
-  return out + (inspections.empty() ? "]\n" : "\n]\n");
+std::string JsonReport(const Inspection& inspection, size_t index) {
+  return (index == 0 ? "[\n" : ",\n") + JsonFile(inspection);
 }
+
+std::string JsonEnd(size_t count) { return count == 0 ? "[]\n" : "\n]\n"; }
 
 }  // namespace tarnvell

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "core/inspect.h"
 #include "language/language.h"
@@ -21,7 +20,11 @@ std::string TestLine(const Inspection& inspection, const Texts& texts);
 // Why a file could not be read, as "FILE: STEP: REASON".
 std::string ReadFailure(const Inspection& inspection, const Texts& texts);
 
-// An array with one object per file (keys in snake_case), and a line end.
-std::string JsonReport(const std::vector<Inspection>& inspections);
+// One file's object (keys in snake_case) in an array written as the files
+// are read, with what comes before it: the array's start for the first
+// (index 0), else a comma. JsonEnd ends the array of `count` objects and the
+// line.
+std::string JsonReport(const Inspection& inspection, size_t index);
+std::string JsonEnd(size_t count);
 
 }  // namespace tarnvell

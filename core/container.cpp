@@ -52,7 +52,7 @@ class Transfer {
   bool CopyWhole(InputFile& in, const Location& where, Output& out);
   bool Publish(const Location& where, Output& out);
   bool SplitMember(InputFile& in, uint32_t offset, uint32_t length,
-                   const Location& where);
+                   const Location& where, Output& out);
 
   Platform& platform_;
   const bool keepExisting_;
@@ -180,20 +180,20 @@ bool Transfer::CopyWhole(InputFile& in, const Location& where, Output& out) {
   return Unchanged(in);
 }
 
-// A failure to record the entry is the folder's; any other, the file's.
+// A failure to record the entry is the folder's, or names the scratch file it
+// left; any other, the file's.
 bool Transfer::Publish(const Location& where, Output& out) {
   const Status s = out.Publish();
   if (s.ok()) return true;
+  if (!out.Leftover().empty()) return Fail(where.folder + out.Leftover(), s);
   return Fail(s.step == Step::kSync ? FolderName(where.folder) : where.Path(), s);
 }
 
 bool Transfer::SplitMember(InputFile& in, uint32_t offset, uint32_t length,
-                           const Location& where) {
-  std::unique_ptr<Output> out;
+                           const Location& where, Output& out) {
   // The member must come from the very version whose header was read, even if
   // another program saves over the container meanwhile.
-  return Create(where, out) && CopyPadded(in, offset, length, where, *out) &&
-         Unchanged(in) && Publish(where, *out);
+  return CopyPadded(in, offset, length, where, out) && Unchanged(in);
 }
 
 DropResult Transfer::Split(const SplitPlan& plan) {
@@ -208,9 +208,15 @@ DropResult Transfer::Split(const SplitPlan& plan) {
   // A file too short for its member table is as unreadable as a bad signature.
   if (!found.container()) return DropResult::Refused();
   const ContainerHeader& h = found.header;
+  // Both outputs are made and written before either is placed, so that what
+  // stands at either name and may not be replaced, or a failure in reading
+  // or writing, stops the split with nothing placed.
+  std::unique_ptr<Output> image, text;
   const bool ok = OutputsMayBeWritten({&plan.image, &plan.text}, {&in}) &&
-                  SplitMember(in, h.imageOffset, h.imageSize, plan.image) &&
-                  SplitMember(in, h.textOffset, h.textSize, plan.text);
+                  Create(plan.image, image) && Create(plan.text, text) &&
+                  SplitMember(in, h.imageOffset, h.imageSize, plan.image, *image) &&
+                  SplitMember(in, h.textOffset, h.textSize, plan.text, *text) &&
+                  Publish(plan.image, *image) && Publish(plan.text, *text);
   return ok ? DropResult::Completed() : Stopped();
 }
 

@@ -219,6 +219,9 @@ Inspection InspectContainer(const std::string& path, Platform& platform,
   std::unique_ptr<Input> in;
   FileIdentity identity;
   Status s = platform.OpenFolder(DirectoryPart(path, rules), &folder);
+  // A path that ends in its separator ("sub/", "/") names the folder itself.
+  if (s.ok() && !path.empty() && FileNamePart(path, rules).empty())
+    s = Failed(Step::kOpen, std::make_error_code(std::errc::is_a_directory));
   if (s.ok()) s = folder->OpenInput(FileNamePart(path, rules), &in);
   if (s.ok()) s = in->Identify(&identity);
   r.size = identity.size;

@@ -1,5 +1,7 @@
 #include "core/paths.h"
 
+#include <algorithm>
+
 namespace tarnvell {
 namespace {
 
@@ -8,7 +10,10 @@ unsigned char Lower(unsigned char c) {
 }
 
 size_t LastSeparator(const std::string& path, const PathRules& rules) {
-  return path.rfind(rules.separator);
+  const size_t k = path.rfind(rules.separator);
+  const size_t also = rules.alsoSeparator != '\0' ? path.rfind(rules.alsoSeparator)
+                                                  : std::string::npos;
+  return k == std::string::npos ? also : also == std::string::npos ? k : std::max(k, also);
 }
 
 }  // namespace

@@ -7,10 +7,12 @@
 
 namespace tarnvell {
 
-// How a platform spells paths: by bytes, split at one separator byte. Names
-// are UTF-8 or plain bytes, in which no other character hides that byte.
+// How a platform spells paths: by bytes, split at one separator byte, or at
+// either of two where paths are typed (Windows takes "/" there too). Names
+// are UTF-8 or plain bytes, in which no other character hides those bytes.
 struct PathRules {
   char separator;
+  char alsoSeparator = '\0';  // none unless set
 };
 
 // True when the first n bytes of a and b match after ASCII lowercasing; NULs

@@ -73,6 +73,10 @@ class Output {
   // and kPlace leave the earlier file as it was; kSync comes after the move.
   // Call once.
   virtual Status Publish() = 0;
+
+  // The bare name of a scratch file that a failed Publish had to leave beside
+  // the placed file (step kSync), or "" when it left none.
+  virtual std::string Leftover() const { return ""; }
 };
 
 // An open folder. Every name is a bare name inside it. Closed by its
@@ -95,9 +99,9 @@ class Folder {
 
   // Starts a new file that is to become `name` (see Output). With kReplace
   // it refuses an existing file at `name` that the user may not write (step
-  // kPermissions); with kKeep its Publish never replaces anything, and fails
-  // in step kPlace with Reason::kExists when something stands at `name` by
-  // then. Step kCreate on other failures.
+  // kPermissions) and a folder there (step kPlace); with kKeep its Publish
+  // never replaces anything, and fails in step kPlace with Reason::kExists
+  // when something stands at `name` by then. Step kCreate on other failures.
   enum class Existing { kReplace, kKeep };
   virtual Status CreateOutput(const std::string& name, Existing existing,
                               std::unique_ptr<Output>* output) = 0;

@@ -20,14 +20,18 @@ std::string Fill(const char* text, std::initializer_list<std::string> values) {
 
 namespace {
 
-// The length of the valid UTF-8 sequence at the start of s (0 if none).
+// The length of the valid UTF-8 sequence at the start of s (0 if none): no
+// overlong forms, no surrogates, nothing past U+10FFFF, nothing cut short.
 size_t Utf8Length(const unsigned char* s, size_t left) {
   const unsigned char c = s[0];
   const size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
   if (n == 0 || n > left || c > 0xF4) return 0;
   for (size_t i = 1; i < n; ++i)
     if ((s[i] & 0xC0) != 0x80) return 0;
-  return n;
+  // The second byte's narrower range after these lead bytes.
+  const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+  const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+  return s[1] >= low && s[1] <= high ? n : 0;
 }
 
 }  // namespace

@@ -335,12 +335,15 @@ class PosixOutput : public Output {
     {
       std::lock_guard<std::mutex> held(g_scratchLock);
       s = keep_ ? PlaceBeside() : Replace();
-      if (!s.ok()) return s;
+      if (!s.ok() && leftover_.empty()) return s;
       Forget(folder_, scratch_);
       placed_ = true;
     }
-    return SyncFolder();
+    const Status synced = SyncFolder();
+    return s.ok() ? synced : s;
   }
+
+  std::string Leftover() const override { return leftover_; }
 
  private:
   // The rename replaces a link at the name itself, never its target.
@@ -350,20 +353,23 @@ class PosixOutput : public Output {
                : Errno(Step::kPlace);
   }
 
-  // Takes the name only while nothing stands there: a second link fails where
-  // the name is taken, and the system's no-replace rename stands in for it on
-  // file systems without links.
+  // Takes the name only while nothing stands there: the system's no-replace
+  // rename, or where a file system lacks it, a second link (which fails where
+  // the name is taken) and the scratch name removed. Should that removal
+  // fail, the scratch name stays as a second name of the placed file.
   Status PlaceBeside() {
-    int r = linkat(folder_, scratch_.c_str(), folder_, name_.c_str(), 0);
-    if (r == 0) {
-      unlinkat(folder_, scratch_.c_str(), 0);
-      return Ok();
-    }
 #ifdef RENAME_NOREPLACE
-    if (errno != EEXIST)
-      r = renameat2(folder_, scratch_.c_str(), folder_, name_.c_str(), RENAME_NOREPLACE);
-    if (r == 0) return Ok();
+    if (renameat2(folder_, scratch_.c_str(), folder_, name_.c_str(), RENAME_NOREPLACE) == 0)
+      return Ok();
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return NotPlaced();
 #endif
+    if (linkat(folder_, scratch_.c_str(), folder_, name_.c_str(), 0) != 0) return NotPlaced();
+    if (unlinkat(folder_, scratch_.c_str(), 0) == 0) return Ok();
+    leftover_ = scratch_;
+    return Errno(Step::kSync);
+  }
+
+  static Status NotPlaced() {
     return errno == EEXIST ? Failed(Step::kPlace, Reason::kExists) : Errno(Step::kPlace);
   }
 
@@ -467,6 +473,7 @@ class PosixOutput : public Output {
   mode_t newMode_;
   off_t written_ = 0;
   bool placed_ = false;
+  std::string leftover_;  // a scratch name left beside the placed file
 };
 
 class PosixFolder : public Folder {
@@ -510,8 +517,10 @@ class PosixFolder : public Folder {
                       std::unique_ptr<Output>* output) override {
     struct stat st;
     const bool keep = existing == Existing::kKeep;
-    const bool replacing = !keep && fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                           S_ISREG(st.st_mode);
+    const bool there = !keep && fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    // Nothing replaces a folder: said before anything of the drop is placed.
+    if (there && S_ISDIR(st.st_mode)) return FailedErrno(Step::kPlace, EISDIR);
+    const bool replacing = there && S_ISREG(st.st_mode);
     // Replace only what a program opening it for writing could change.
     if (replacing && faccessat(fd_, name.c_str(), W_OK, AT_EACCESS) != 0)
       return Errno(Step::kPermissions);

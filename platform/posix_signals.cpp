@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -101,9 +102,16 @@ void HandleSignalsForCleanUp() {
   // only the clean-up thread ever takes them. The fault signals are blocked
   // only while it starts, so that it waits for those passed on to it.
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  std::thread cleanUp(CleanUpAndEnd, set);
-  g_cleanUpThread = cleanUp.native_handle();
-  cleanUp.detach();
+  try {
+    std::thread cleanUp(CleanUpAndEnd, set);
+    g_cleanUpThread = cleanUp.native_handle();
+    cleanUp.detach();
+  } catch (const std::system_error&) {
+    // No thread to be had (a process limit): the program runs without the
+    // clean-up, and every signal keeps its own action.
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    return;
+  }
   pthread_sigmask(SIG_UNBLOCK, &faults, nullptr);
   struct sigaction passOn = {};
   passOn.sa_sigaction = OnFaultSignal;

@@ -392,7 +392,13 @@ Status Win32Folder::CreateOutput(const std::string& name, Existing existing,
   const bool keep = existing == Existing::kKeep;
   std::wstring target;
   Status s = PathOf(name, Step::kCreate, &target);
-  if (s.ok() && !keep) s = RefuseReadOnly(GetFileAttributesW(target.c_str()));
+  const DWORD there = s.ok() ? GetFileAttributesW(target.c_str()) : INVALID_FILE_ATTRIBUTES;
+  if (s.ok() && !keep) s = RefuseReadOnly(there);
+  // Nothing replaces a folder: said before anything of the drop is placed.
+  if (s.ok() && !keep && there != INVALID_FILE_ATTRIBUTES &&
+      (there & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+          FILE_ATTRIBUTE_DIRECTORY)
+    s = Win32Failure(Step::kPlace, ERROR_ACCESS_DENIED);
   if (!s.ok()) return s;
   const unsigned seed = static_cast<unsigned>(GetCurrentProcessId()) * 2654435761u ^
                         static_cast<unsigned>(GetTickCount());
@@ -414,7 +420,7 @@ Status Win32Folder::CreateOutput(const std::string& name, Existing existing,
   return Win32Failure(Step::kCreate, ERROR_FILE_EXISTS);
 }
 
-PathRules Win32Platform::Rules() const { return {'\\'}; }
+PathRules Win32Platform::Rules() const { return {'\\', typedPaths_ ? '/' : '\0'}; }
 
 Status Win32Platform::OpenFolder(const std::string& path,
                                  std::unique_ptr<Folder>* folder) {

@@ -20,6 +20,10 @@ class Win32Output;
 // still leads to it. The process's own current folder never changes.
 class Win32Platform : public Platform {
  public:
+  // Paths typed on a command line may use "/" as well as "\", as Windows
+  // takes them there; those from Explorer use the backslash alone.
+  explicit Win32Platform(bool typedPaths = false) : typedPaths_(typedPaths) {}
+
   PathRules Rules() const override;
   Status OpenFolder(const std::string& path,
                     std::unique_ptr<Folder>* folder) override;
@@ -32,6 +36,7 @@ class Win32Platform : public Platform {
 
  private:
   friend class Win32Output;
+  bool typedPaths_;
 };
 
 // Win32 error codes, put into words by the system: its English text where it

@@ -79,15 +79,16 @@ TEST(Cli, SilentStopsNameTheFileTheStepAndTheReason) {
   r = RunCli(dir.path(), {"c\xc2\x9b" "31m日.fnt"});
   EXPECT_EQ(r.err, "tarnvell: " + dir.path() + "/c\\xC2\\x9B31m日.fnt" + gone);
 
-  // An output that cannot be put in place: a folder stands at its name.
+  // An output that cannot be put in place: a folder stands at the text's
+  // name, so the image is not placed either.
   WriteFile(dir / "d.fnt", Header(64, 1, 65, 1) + "ab");
-  ASSERT_EQ(mkdir((dir / "d.pcx").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir / "d.txt").c_str(), 0755), 0);
   r = RunCli(dir.path(), {"d.fnt"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "tarnvell: " + (dir / "d.pcx") +
+  EXPECT_EQ(r.err, "tarnvell: " + (dir / "d.txt") +
                        ": putting the new file in place: Is a directory\n");
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"d.fnt", "d.pcx"}));
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"d.fnt", "d.txt"}));
 }
 
 // The window takes the same options through the same code (scripts/test-gui

@@ -61,6 +61,9 @@ TEST(PathParts, ExtensionsAreTheLastFourBytesAndFoldersEndAtTheLastSeparator) {
   EXPECT_EQ(DirectoryPart("C:\\fonts\\big.fnt", kWindows), "C:\\fonts\\");
   EXPECT_EQ(FileNamePart("C:\\fonts\\big.fnt", kWindows), "big.fnt");
   EXPECT_EQ(FileNamePart("C:\\f\\a/b.fnt", kWindows), "a/b.fnt");
+  const PathRules typed = {'\\', '/'};  // tarnvell-cli.exe's arguments
+  EXPECT_EQ(FileNamePart("C:\\f\\a/b.fnt", typed), "b.fnt");
+  EXPECT_EQ(DirectoryPart("Z:/d\\e/f.fnt", typed), "Z:/d\\e/");
   EXPECT_EQ(DirectoryPart("\\x.fnt", kWindows), "\\");
   EXPECT_EQ(FileNamePart("/home/u\\v.fnt", kPosix), "u\\v.fnt");
   EXPECT_EQ(DirectoryPart("/big.fnt", kPosix), "/");

@@ -82,6 +82,8 @@ class FaultOutput : public Output {
     return placed.ok() ? s : placed;
   }
 
+  std::string Leftover() const override { return inner_->Leftover(); }
+
  private:
   uint64_t Room() const {
     return written_ < faults_.outputLimit() ? faults_.outputLimit() - written_ : 0;

@@ -1,7 +1,9 @@
 // Preloaded (LD_PRELOAD) into the program under test to stand in for a file
 // system that lacks something, as TARNVELL_FS_LACKS says: "modes" fails
 // fchmod and fchown as FAT through FUSE does; "unnamed" refuses unnamed
-// files, as network and FAT file systems do.
+// files, as network and FAT file systems do; "noreplace" refuses the rename
+// that keeps what stands at a name, and "removal" removing a scratch file
+// after that (a failing disk) too.
 #include <dlfcn.h>
 #include <fcntl.h>
 
@@ -49,6 +51,17 @@ int openat64(int folder, const char* path, int flags, ...) {
   va_end(rest);
   if ((flags & O_TMPFILE) == O_TMPFILE && Lacks("unnamed")) return Refuse(EOPNOTSUPP);
   return Next<int (*)(int, const char*, int, ...)>("openat64")(folder, path, flags, mode);
+}
+
+int renameat2(int from, const char* name, int to, const char* target, unsigned flags) {
+  if (flags != 0 && (Lacks("noreplace") || Lacks("removal"))) return Refuse(EINVAL);
+  return Next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(
+      from, name, to, target, flags);
+}
+
+int unlinkat(int folder, const char* name, int flags) {
+  if (Lacks("removal") && std::strncmp(name, ".tarnvell-", 10) == 0) return Refuse(EIO);
+  return Next<int (*)(int, const char*, int)>("unlinkat")(folder, name, flags);
 }
 
 }  // extern "C"

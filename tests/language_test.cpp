@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -16,11 +17,12 @@ using testing_support::WriteFile;
 namespace {
 
 // The command line's standard output and error, run in `dir` with no other
-// language settings than `env` ("NAME=VALUE ...").
+// language settings than `env` ("NAME=VALUE ..."), on `args` (words).
 std::string RunCli(const std::string& env, const std::string& dir,
                    const std::string& args) {
-  const testing_support::Result r =
-      testing_support::RunCli(dir, {args}, [&env] {
+  std::istringstream words(args);
+  const testing_support::Result r = testing_support::RunCli(
+      dir, {std::istream_iterator<std::string>(words), {}}, [&env] {
         std::istringstream settings(env);
         for (std::string setting; settings >> setting;)
           putenv(strdup(setting.c_str()));
@@ -66,6 +68,12 @@ TEST(Language, UsageOptionErrorsAndStopsFollowIt) {
   // The step is translated, the system's own reason stays as it gives it.
   EXPECT_EQ(RunCli("LANG=de_DE.UTF-8", dir.path(), "gone.fnt"),
             "tarnvell: " + (dir / "gone.fnt") + ": Öffnen: No such file or directory\n");
+  // --test keeps "FILE: " as it is in every language.
+  std::string pcx(128, '\0');
+  pcx[0] = 0x0A, pcx[1] = 5, pcx[2] = 1, pcx[3] = 8, pcx[65] = 1;
+  WriteFile(dir / "ok.fnt", testing_support::Header(64, 128, 192, 0) + pcx);
+  for (const char* env : {"LANG=fr_FR.UTF-8", "LANG=zh_CN.UTF-8"})
+    EXPECT_EQ(RunCli(env, dir.path(), "-t ok.fnt"), "ok.fnt: OK\n") << env;
 }
 
 TEST(Catalogs, TagsFindTheirCatalogs) {

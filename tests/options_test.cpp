@@ -1,6 +1,7 @@
 // The command line's own options, each on real files through the real
 // program: --list, --test, --json, -C and --no-clobber.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,15 +66,17 @@ TEST(Options, TestGivesOneLinePerFileAndItsStatus) {
   WriteFile(dir / "bad.fnt", "not a container at all, but long enough");
   WriteFile(dir / "cut.fnt", kFont.substr(0, 200));
   WriteFile(dir / "over.fnt", Header(64, 130, 190, 17) + Pcx("ab") + kText);
-  Result r = RunCli(dir.path(),
-                    {"--test", "good.fnt", "bad.fnt", "cut.fnt", "over.fnt", "gone.fnt"});
+  Result r = RunCli(dir.path(), {"--test", "good.fnt", "bad.fnt", "cut.fnt", "over.fnt",
+                                 "gone.fnt", "/", dir.path() + "/"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out,
             "good.fnt: OK\n"
             "bad.fnt: bad signature\n"
             "cut.fnt: the text member runs past the end of the file\n"
             "over.fnt: the members overlap each other\n"
-            "gone.fnt: opening: No such file or directory\n");
+            "gone.fnt: opening: No such file or directory\n"
+            "/: opening: Is a directory\n" +
+                dir.path() + "/: opening: Is a directory\n");
   EXPECT_EQ(RunCli(dir.path(), {"-t", "good.fnt"}).status, 0);
   for (auto args : std::vector<std::vector<std::string>>{
            {"-t", "-l", "good.fnt"}, {"--json", "good.fnt"}, {"-tn", "good.fnt"}, {"-t"}}) {
@@ -88,7 +91,9 @@ TEST(Options, TestGivesOneLinePerFileAndItsStatus) {
 TEST(Options, JsonIsOneDocumentWithAnObjectPerFile) {
   TempDir dir;
   WriteFile(dir / "good.fnt", kFont);
-  const std::string odd = "a\"\\\x01\xff.fnt";  // quote, backslash, control, not UTF-8
+  // Quote, backslash, control, and bytes that are not UTF-8: a lone byte, an
+  // overlong form, a surrogate, a code point past U+10FFFF.
+  const std::string odd = "a\"\\\x01\xff\xe0\x80\xaf\xed\xa0\x80\xf4\x90\x80\x80.fnt";
   WriteFile(dir / odd, Header(64, 0, 60, 4) + "1234");
   Result r = RunCli(dir.path(), {"--list", "--json", "good.fnt", odd, "gone.fnt"});
   EXPECT_EQ(r.status, 1);
@@ -108,7 +113,7 @@ TEST(Options, JsonIsOneDocumentWithAnObjectPerFile) {
     ]
   },
   {
-    "file": "a\"\\\u0001\\xFF.fnt",
+    "file": "a\"\\\u0001\\xFF\\xE0\\x80\\xAF\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80.fnt",
     "ok": false,
     "error": null,
     "problems": ["text_overlaps_header", "not_pcx"],
@@ -116,8 +121,8 @@ TEST(Options, JsonIsOneDocumentWithAnObjectPerFile) {
     "container": true,
     "uncovered_bytes": 4,
     "members": [
-      {"kind": "image", "name": "a\"\\\u0001\\xFF.pcx", "offset": 64, "length": 0, "past_end": 0, "pcx": null},
-      {"kind": "text", "name": "a\"\\\u0001\\xFF.txt", "offset": 60, "length": 4, "past_end": 0, "lines": 1, "looks_like": "other"}
+      {"kind": "image", "name": "a\"\\\u0001\\xFF\\xE0\\x80\\xAF\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80.pcx", "offset": 64, "length": 0, "past_end": 0, "pcx": null},
+      {"kind": "text", "name": "a\"\\\u0001\\xFF\\xE0\\x80\\xAF\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80.txt", "offset": 60, "length": 4, "past_end": 0, "lines": 1, "looks_like": "other"}
     ]
   },
   {
@@ -132,6 +137,17 @@ TEST(Options, JsonIsOneDocumentWithAnObjectPerFile) {
   }
 ]
 )");
+  // Written as the files are read: memory stays flat however many there are.
+  std::vector<std::string> many(20000, "good.fnt");
+  many.insert(many.begin(), {"--test", "--json"});
+  r = RunCli(dir.path(), many);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.substr(r.out.size() - 6), "  }\n]\n");
+#ifndef __SANITIZE_ADDRESS__
+  struct rusage usage = {};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  EXPECT_LT(usage.ru_maxrss, 32 << 10);  // KiB
+#endif
 }
 
 TEST(Options, DirectoryTakesTheOutputsAndLeavesTheInputs) {

@@ -51,18 +51,18 @@ std::string Acl(uint32_t owner, const std::vector<uint32_t>& users,
   return acl + entry(4, group, ~0u) + entry(0x10, mask, ~0u) + entry(0x20, other, ~0u);
 }
 
-// Runs the program as the plain user nobody, from a copy that user can reach
-// wherever the build is; `first` runs before it becomes nobody.
+// Runs the program as the plain user nobody (or `uid`), from a copy that user
+// can reach wherever the build is; `first` runs before it becomes that user.
 Result AsNobody(const std::string& cwd, std::vector<std::string> args,
-                const std::function<void()>& first = nullptr) {
+                const std::function<void()>& first = nullptr, uid_t uid = kNobody) {
   static const TempDir bin;
   const std::string program = bin / "tarnvell";
   WriteFile(program, ReadFile(TARNVELL_CLI));
   chmod(bin.path().c_str(), 0755);
   chmod(program.c_str(), 0755);
-  return RunCli(cwd, std::move(args), [first] {
+  return RunCli(cwd, std::move(args), [first, uid] {
     if (first) first();
-    if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
+    if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(uid) != 0)
       _exit(126);
   }, program);
 }
@@ -187,10 +187,30 @@ TEST(Posix, FileSystemsWithoutModesOrOwnersStillTakeOutputs) {
   EXPECT_EQ(ReadFile(dir / "f.txt"), "tx");
 }
 
+// With -n where the system lacks the rename that keeps what stands at a
+// name, a second link takes it; a scratch name that cannot be removed then
+// is named, and the run fails.
+TEST(Posix, KeptNamesWithoutTheNoReplaceRename) {
+  TempDir dir;
+  WriteFile(dir / "n.fnt", kFnt);
+  Result r = RunCli(dir.path(), {"-n", "n.fnt"}, [] { Lacking("noreplace"); });
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"n.fnt", "n.pcx", "n.txt"}));
+  ASSERT_EQ(unlink((dir / "n.pcx").c_str()) | unlink((dir / "n.txt").c_str()), 0);
+  r = RunCli(dir.path(), {"-n", "n.fnt"}, [] { Lacking("removal"); });
+  EXPECT_EQ(r.status, 1);
+  const std::vector<std::string> names = dir.List();  // the leftover first
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(r.err, "tarnvell: " + (dir / names[0]) +
+                       ": recording the new file in its folder: Input/output error\n");
+  EXPECT_EQ(ReadFile(dir / "n.pcx"), "pcx");
+}
+
 // g, h and a read-only output, as a plain user: a drop box (mode 0733) that
 // the user may enter and create in but not list takes outputs, as a shell's
 // redirection would; an output the user may not replace stops the run with
-// the step and what the user may not write, the file or its folder.
+// the step and what the user may not write, the file or its folder, before
+// either output is placed.
 TEST(Posix, FolderAndFilePermissionsAsAPlainUser) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root, to act as a plain user";
   TempDir box, writable, locked;
@@ -203,11 +223,15 @@ TEST(Posix, FolderAndFilePermissionsAsAPlainUser) {
   EXPECT_EQ(ReadFile(box / "h.txt"), "tx");
 
   for (const TempDir* dir : {&writable, &locked}) WriteFile(*dir / "h.pcx", "keep me");
-  ASSERT_EQ(chmod((writable / "h.pcx").c_str(), 0444), 0);
+  WriteFile(writable / "h.txt", "read-only");
+  ASSERT_EQ(chmod((writable / "h.txt").c_str(), 0444), 0);
+  ASSERT_EQ(chown((writable / "h.pcx").c_str(), kNobody, kNobody), 0);
   ASSERT_EQ(chown((locked / "h.pcx").c_str(), kNobody, kNobody), 0);
   r = AsNobody(writable.path(), {"h.fnt"});
-  EXPECT_EQ(r.err, "tarnvell: " + (writable / "h.pcx") +
+  EXPECT_EQ(r.err, "tarnvell: " + (writable / "h.txt") +
                        ": taking over the permissions: Permission denied\n");
+  EXPECT_EQ(writable.List(), (std::vector<std::string>{"h.fnt", "h.pcx", "h.txt"}));
+  ASSERT_EQ(unlink((writable / "h.txt").c_str()), 0);
   r = AsNobody(locked.path(), {"h.fnt"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "tarnvell: " + locked.path() +
@@ -235,9 +259,10 @@ TEST(Posix, SignalsThatEndTheProgramLeaveNoScratchFile) {
       if (sig == SIGHUP) signal(SIGHUP, SIG_IGN);
     });
     ASSERT_GT(pid, 0);
-    const std::vector<std::string> names = dir.List();  // the scratch file first
-    ASSERT_EQ(names.size(), 3u);
-    EXPECT_EQ(ModeOf(dir / names[0]), 0600u);
+    std::vector<std::string> names;  // the two scratch files first
+    for (int i = 0; i < 1000 && names.size() != 4; ++i, usleep(1000)) names = dir.List();
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_EQ(std::min(ModeOf(dir / names[0]), ModeOf(dir / names[1])), 0600u);
     kill(pid, sig);
     if (sig == SIGHUP) kill(pid, SIGTERM);  // the first one it may take
     int ended = 0;
@@ -246,6 +271,25 @@ TEST(Posix, SignalsThatEndTheProgramLeaveNoScratchFile) {
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"k.fnt", "k.pcx"}));
     EXPECT_EQ(ReadFile(dir / "k.pcx"), "earlier");
   }
+}
+
+// A user with no process to spare (a user of its own, so no other process
+// counts): the program gets no clean-up thread, and runs without it.
+TEST(Posix, WithoutAThreadTheProgramStillRuns) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to act as a plain user";
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+  WriteFile(dir / "t.fnt", kFnt);
+  Result r = AsNobody(dir.path(), {"t.fnt"}, [] {
+    const struct rlimit one = {1, 1};
+    setrlimit(RLIMIT_NPROC, &one);
+    const char* asan = getenv("ASAN_OPTIONS");  // the leak check needs a thread
+    setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":detect_leaks=0").c_str(), 1);
+  }, 0x7ffe0000 + getpid() % 0x10000);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Information: The split is complete.\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ReadFile(dir / "t.txt"), "tx");
 }
 
 // Where the system will not copy a range between two file systems, the
