@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "command/command.h"
@@ -14,14 +15,9 @@ namespace {
 
 // The process's current folder, or "" when it cannot be told.
 std::string CurrentDir() {
-  std::string cwd;
-  for (size_t size = 256;; size *= 2) {
-    cwd.resize(size);
-    if (getcwd(&cwd[0], size) != nullptr) break;
-    if (errno != ERANGE) return std::string();
-  }
-  cwd.resize(std::strlen(cwd.c_str()));
-  return cwd;
+  std::error_code error;
+  std::string cwd = std::filesystem::current_path(error).string();
+  return error ? std::string() : cwd;
 }
 
 // Stop messages name files in full, relative ones taken from the current

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 #include <QDragEnterEvent>
@@ -103,14 +104,9 @@ std::vector<std::string> LocalPaths(const QMimeData& data) {
 }
 
 std::string CurrentDir() {
-  std::string cwd;
-  for (size_t size = 256;; size *= 2) {
-    cwd.resize(size);
-    if (getcwd(&cwd[0], size) != nullptr) break;
-    if (errno != ERANGE) return std::string();
-  }
-  cwd.resize(std::strlen(cwd.c_str()));
-  return cwd;
+  std::error_code error;
+  std::string cwd = std::filesystem::current_path(error).string();
+  return error ? std::string() : cwd;
 }
 
 std::vector<std::string> AbsolutePaths(const std::vector<std::string>& args,
