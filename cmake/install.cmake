@@ -47,5 +47,9 @@ if(TARGET tarnvell-gui)
   install(FILES ${man}/${gui_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
-install(FILES README.md CHANGELOG.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The Debian package carries the licence in its copyright file instead.
+install(FILES README.md CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(NOT TARNVELL_DEBIAN)
+  install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
 
