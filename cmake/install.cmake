@@ -65,5 +65,9 @@ foreach(lang_dir "" ja/)
 endforeach()
 add_custom_target(tarnvell_man ALL DEPENDS ${man_pages})
 
-install(FILES README.md CHANGELOG.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The Debian package carries the licence in its copyright file instead.
+install(FILES README.md CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(NOT TARNVELL_DEBIAN)
+  install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
 

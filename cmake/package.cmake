@@ -5,6 +5,7 @@ set(TARNVELL_MAINTAINER "Tarnvell developers <tarnvell@tarnvell.invalid>"
     CACHE STRING "Maintainer named in the packages")
 if(TARNVELL_DEBIAN)
   include(${CMAKE_CURRENT_LIST_DIR}/debian/docs.cmake)
+  include(${CMAKE_CURRENT_LIST_DIR}/debian/strip.cmake)
 endif()
 
 set(CPACK_PACKAGE_NAME tarnvell)

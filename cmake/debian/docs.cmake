@@ -24,12 +24,13 @@ License: Expat
  ${body}
 ")
 
-# changelog: this version's entries of CHANGELOG.md, as one Debian entry.
+# changelog: this version's entries of CHANGELOG.md, as one Debian entry. Its
+# heading is "## VERSION", or "## VERSION (YYYY-MM-DD)" once released.
 file(READ ${PROJECT_SOURCE_DIR}/CHANGELOG.md changes)
-if(NOT changes MATCHES "\n## ${PROJECT_VERSION}\n+([^#]*)")
+if(NOT changes MATCHES "\n## ${PROJECT_VERSION}( \\([0-9-]+\\))?\n+([^#]*)")
   message(FATAL_ERROR "CHANGELOG.md has no section for ${PROJECT_VERSION}")
 endif()
-string(STRIP "${CMAKE_MATCH_1}" items)
+string(STRIP "${CMAKE_MATCH_2}" items)
 string(REPLACE "\n  " "\n    " items "${items}")
 string(REPLACE "\n- " "\n  * " items "\n${items}")
 string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
