@@ -2,7 +2,8 @@
 of real files and files chosen in the intercepted chooser, dialogs read back
 and dismissed, links clicked and the downloads compared byte for byte, and
 axe-core's audits. Prints "ok CASE" or "FAILED CASE: why" per case.
-Usage: page_test.py PAGE EXAMPLES WORK AXE_JS [SCREENSHOT]"""
+Usage: page_test.py PAGE EXAMPLES WORK AXE_JS [SCREENSHOT]   (also writes
+SCREENSHOT with -phone before .png: the phone's screen in German)"""
 import base64, json, os, shutil, signal, struct, subprocess, sys, time
 import websocket
 
@@ -180,6 +181,11 @@ class Page:
             raise RuntimeError("download " + state)
         return os.path.join(self.folder, name)
 
+    def screenshot(self, path):
+        self.send("Page.captureScreenshot")  # settles the layout first
+        shot = self.send("Page.captureScreenshot", {"format": "png"})["data"]
+        open(path, "wb").write(base64.b64decode(shot))
+
     def close(self):
         self.chromium.terminate()
         self.chromium.wait()
@@ -250,9 +256,7 @@ def main(page_file, examples, work, axe, screenshot=None):
                                   for kind, m in zip((".pcx", ".txt"), members)])
             expect([read(page.download(i)) for i in range(2)], members)
         if screenshot:
-            page.send("Page.captureScreenshot")  # settles the layout first
-            shot = page.send("Page.captureScreenshot", {"format": "png"})["data"]
-            open(screenshot, "wb").write(base64.b64decode(shot))
+            page.screenshot(screenshot)
 
     def join():
         """join named after the second file"""
@@ -331,6 +335,8 @@ def main(page_file, examples, work, axe, screenshot=None):
             de.dismiss()
             expect([de.links()[0], audits + [de.audit(axe)]],
                    [["sample.pcx", "sample.pcx (989 Bytes)"], [[], [], []]])
+            if screenshot:  # the phone's first screen, in German
+                de.screenshot(screenshot.replace(".png", "-phone.png"))
         finally:
             de.close()
 
