@@ -222,7 +222,7 @@ def main(page_file, examples, work, axe, screenshot=None):
         page.dismiss(by_click)
 
     def keyboard():
-        """chosen by keys as dropped, cancel does nothing, axe at desktop size"""
+        """keys: chosen as dropped, cancel does nothing; axe"""
         audits = [page.audit(axe)]  # the fresh page
         for _ in range(3):
             if page.js("document.activeElement.id") != "choose":
@@ -302,7 +302,7 @@ def main(page_file, examples, work, axe, screenshot=None):
                 if e.get("method") == "Runtime.exceptionThrown"], [])
 
     def german():
-        """German texts, notices and stops; a phone's tap; axe at phone size"""
+        """German texts and stops; a phone's tap; axe"""
         os.makedirs(os.path.join(work, "de"))
         de = Page(page_file, os.path.join(work, "de"), "de-DE,de", "Bereit")
         try:
