@@ -50,6 +50,7 @@ class Transfer {
   bool CopyPadded(InputFile& in, uint32_t offset, uint32_t length,
                   const Location& where, Output& out);
   bool CopyWhole(InputFile& in, const Location& where, Output& out);
+  bool Prepare(const Location& where, Output& out);
   bool Publish(const Location& where, Output& out);
   bool SplitMember(InputFile& in, uint32_t offset, uint32_t length,
                    const Location& where, Output& out);
@@ -180,6 +181,11 @@ bool Transfer::CopyWhole(InputFile& in, const Location& where, Output& out) {
   return Unchanged(in);
 }
 
+bool Transfer::Prepare(const Location& where, Output& out) {
+  const Status s = out.Prepare();
+  return s.ok() || Fail(where.Path(), s);
+}
+
 // A failure to record the entry is the folder's, or names the scratch file it
 // left; any other, the file's.
 bool Transfer::Publish(const Location& where, Output& out) {
@@ -208,14 +214,16 @@ DropResult Transfer::Split(const SplitPlan& plan) {
   // A file too short for its member table is as unreadable as a bad signature.
   if (!found.container()) return DropResult::Refused();
   const ContainerHeader& h = found.header;
-  // Both outputs are made and written before either is placed, so that what
-  // stands at either name and may not be replaced, or a failure in reading
-  // or writing, stops the split with nothing placed.
+  // Both outputs are made, written and made ready before either is placed,
+  // so that whatever can be known before placing (what stands at either name,
+  // a failure in reading, writing, permissions or flushing) stops the split
+  // with nothing placed; only the last placing itself can fail after the first.
   std::unique_ptr<Output> image, text;
   const bool ok = OutputsMayBeWritten({&plan.image, &plan.text}, {&in}) &&
                   Create(plan.image, image) && Create(plan.text, text) &&
                   SplitMember(in, h.imageOffset, h.imageSize, plan.image, *image) &&
                   SplitMember(in, h.textOffset, h.textSize, plan.text, *text) &&
+                  Prepare(plan.image, *image) && Prepare(plan.text, *text) &&
                   Publish(plan.image, *image) && Publish(plan.text, *text);
   return ok ? DropResult::Completed() : Stopped();
 }

@@ -74,6 +74,12 @@ class Output {
   // Call once.
   virtual Status Publish() = 0;
 
+  // The part of Publish that can fail before anything is placed (taking over
+  // permissions, reaching the disk), done now so that several outputs can all
+  // be made ready before the first is placed; Publish then only places it.
+  // Same steps as Publish; call at most once, before it.
+  virtual Status Prepare() { return Ok(); }
+
   // The bare name of a scratch file that a failed Publish had to leave beside
   // the placed file (step kSync), or "" when it left none.
   virtual std::string Leftover() const { return ""; }

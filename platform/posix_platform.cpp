@@ -323,10 +323,17 @@ class PosixOutput : public Output {
     return s;
   }
 
-  Status Publish() override {
+  Status Prepare() override {
+    prepared_ = true;
     Status s = TakeOverPermissions();
     // A written file must reach the disk before it replaces an earlier one.
     if (s.ok() && fsync(fd_) != 0) s = Errno(Step::kFlush);
+    return s;
+  }
+
+  Status Publish() override {
+    Status s = prepared_ ? Ok() : Prepare();
+    // Named only now, so that a file never placed leaves no name behind.
     if (s.ok() && scratch_.empty()) s = NameUnnamed();
     if (!s.ok()) return s;
     const int fd = fd_;
@@ -472,6 +479,7 @@ class PosixOutput : public Output {
   bool keep_;            // never replaces what stands at its name
   mode_t newMode_;
   off_t written_ = 0;
+  bool prepared_ = false;  // Prepare has run
   bool placed_ = false;
   std::string leftover_;  // a scratch name left beside the placed file
 };

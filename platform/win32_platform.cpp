@@ -285,14 +285,20 @@ class Win32Output : public Output {
     return CopyInPieces(input, offset, length, *this, copied);
   }
 
-  Status Publish() override {
+  Status Prepare() override {
+    prepared_ = true;
     // A written file must reach the disk before it replaces an earlier one.
     if (!FlushFileBuffers(handle_)) return LastFailure(Step::kFlush);
     Status s = folder_.StillHere();
+    if (s.ok() && !neverReplace_) s = RefuseReadOnly(GetFileAttributesW(target_.c_str()));
+    return s;
+  }
+
+  Status Publish() override {
+    Status s = prepared_ ? Ok() : Prepare();
+    if (!s.ok()) return s;
     // A link at the final name is replaced itself, never its target.
     const DWORD attributes = GetFileAttributesW(target_.c_str());
-    if (s.ok() && !neverReplace_) s = RefuseReadOnly(attributes);
-    if (!s.ok()) return s;
     // Closed, so that it can be moved, and kept once closed.
     if (!RemoveOnClose(false)) return LastFailure(Step::kPlace);
     HANDLE h = handle_;
@@ -342,6 +348,7 @@ class Win32Output : public Output {
   const Win32Folder& folder_;
   HANDLE handle_;
   std::wstring scratch_, target_;  // full paths as the system calls take them
+  bool prepared_ = false;          // Prepare has run
   bool neverReplace_;              // takes its name only where it is free
   bool keep_ = false;              // placed, or the only copy of the output
 };

@@ -74,6 +74,8 @@ class FaultOutput : public Output {
                                                    : Ok();
   }
 
+  Status Prepare() override { return inner_->Prepare(); }
+
   Status Publish() override {
     const Status s = faults_.Call(Op::kPublish, "publish the new " + name_, Step::kPlace);
     if (s.ok()) return inner_->Publish();

@@ -3,9 +3,11 @@
 // fchmod and fchown as FAT through FUSE does; "unnamed" refuses unnamed
 // files, as network and FAT file systems do; "noreplace" refuses the rename
 // that keeps what stands at a name, and "removal" removing a scratch file
-// after that (a failing disk) too.
+// after that (a failing disk) too; "flush" fails the second file's flush, as
+// a failing disk does.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -57,6 +59,14 @@ int renameat2(int from, const char* name, int to, const char* target, unsigned f
   if (flags != 0 && (Lacks("noreplace") || Lacks("removal"))) return Refuse(EINVAL);
   return Next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(
       from, name, to, target, flags);
+}
+
+int fsync(int fd) {
+  static int files = 0;
+  struct stat st;
+  if (Lacks("flush") && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ++files == 2)
+    return Refuse(EIO);
+  return Next<int (*)(int)>("fsync")(fd);
 }
 
 int unlinkat(int folder, const char* name, int flags) {

@@ -206,6 +206,19 @@ TEST(Posix, KeptNamesWithoutTheNoReplaceRename) {
   EXPECT_EQ(ReadFile(dir / "n.pcx"), "pcx");
 }
 
+// A split whose text cannot reach the disk places neither member.
+TEST(Posix, AFailedFlushOfTheTextPlacesNeitherMember) {
+  TempDir dir;
+  WriteFile(dir / "q.fnt", kFnt);
+  WriteFile(dir / "q.pcx", "earlier");
+  Result r = RunCli(dir.path(), {"q.fnt"}, [] { Lacking("flush"); });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tarnvell: " + (dir / "q.txt") +
+                       ": flushing the new file to the disk: Input/output error\n");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"q.fnt", "q.pcx"}));
+  EXPECT_EQ(ReadFile(dir / "q.pcx"), "earlier");
+}
+
 // g, h and a read-only output, as a plain user: a drop box (mode 0733) that
 // the user may enter and create in but not list takes outputs, as a shell's
 // redirection would; an output the user may not replace stops the run with
