@@ -195,7 +195,11 @@ TEST(Program, ChoosesFilesInTheOpenDialogByCtrlOOrAClick) {
   ASSERT_TRUE(Start(&run, L"", Widen(dir.path())));  // the dialog opens there
   HWND window = WaitForWindow(run.info.dwProcessId, 30000);
   ASSERT_NE(window, nullptr);
-  SetForegroundWindow(window);
+  // Keys reach the window only once it is shown and in front.
+  ASSERT_TRUE(WaitForDropTarget(window, 30000));
+  for (DWORD start = GetTickCount(); GetForegroundWindow() != window &&
+                                     GetTickCount() - start < 30000; Sleep(20))
+    SetForegroundWindow(window);
   std::vector<INPUT> keys(4);
   for (int i = 0; i < 4; ++i) {
     keys[i].type = INPUT_KEYBOARD;
