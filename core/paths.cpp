@@ -1,7 +1,5 @@
 #include "core/paths.h"
 
-#include <algorithm>
-
 namespace tarnvell {
 namespace {
 
@@ -10,13 +8,15 @@ unsigned char Lower(unsigned char c) {
 }
 
 size_t LastSeparator(const std::string& path, const PathRules& rules) {
-  const size_t k = path.rfind(rules.separator);
-  const size_t also = rules.alsoSeparator != '\0' ? path.rfind(rules.alsoSeparator)
-                                                  : std::string::npos;
-  return k == std::string::npos ? also : also == std::string::npos ? k : std::max(k, also);
+  const char separators[] = {rules.separator, rules.alsoSeparator, '\0'};
+  return path.find_last_of(separators);  // a missing second ends the list
 }
 
 }  // namespace
+
+bool IsSeparator(char c, const PathRules& rules) {
+  return c == rules.separator || (c == rules.alsoSeparator && c != '\0');
+}
 
 bool EqualsIgnoringCase(const char* a, const char* b, size_t n) {
   bool equal = true;

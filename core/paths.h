@@ -15,6 +15,9 @@ struct PathRules {
   char alsoSeparator = '\0';  // none unless set
 };
 
+// True when `c` separates folders under `rules`.
+bool IsSeparator(char c, const PathRules& rules);
+
 // True when the first n bytes of a and b match after ASCII lowercasing; NULs
 // compare like any other byte.
 bool EqualsIgnoringCase(const char* a, const char* b, size_t n);

@@ -59,9 +59,7 @@ Plan PlanDrop(const DropList& drop, const PathRules& rules,
   if (options.folder.empty()) return plan;
   // The outputs keep their names and move to the chosen folder.
   std::string folder = options.folder;
-  if (folder.back() != rules.separator &&
-      (rules.alsoSeparator == '\0' || folder.back() != rules.alsoSeparator))
-    folder += rules.separator;
+  if (!IsSeparator(folder.back(), rules)) folder += rules.separator;
   if (auto* split = std::get_if<SplitPlan>(&plan)) {
     split->image.folder = folder;
     split->text.folder = folder;
